@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing tesmaron need, when
+# they are missing. Safe to run any number of times: with everything present
+# it only looks.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build make g++ libgtest-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+install="apt-get install -y --no-install-recommends ${missing[*]}"
+if [[ $(id -u) -ne 0 ]] || ! command -v apt-get >/dev/null; then
+  echo "bootstrap: missing packages: ${missing[*]}" >&2
+  echo "bootstrap: install them as root with: apt-get update && $install" >&2
+  exit 1
+fi
+
+echo "bootstrap: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if ! { apt-get update -q && $install; } >build-bootstrap.log 2>&1; then
+  tail -n 20 build-bootstrap.log >&2
+  echo "bootstrap: could not install: ${missing[*]} (full log: build-bootstrap.log)" >&2
+  echo "bootstrap: install them as root with: apt-get update && $install" >&2
+  exit 1
+fi
+rm -f build-bootstrap.log

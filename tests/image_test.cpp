@@ -1,0 +1,181 @@
+// Reads the built libraries back, as a loader or a linker would see them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string RunTool(const std::string &command) {
+    std::string out;
+    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;) out.append(buffer, n);
+    const int status = pclose(pipe);
+    EXPECT_EQ(status, 0) << command << "\n" << out;
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The first group of the first line that matches, or "" when none does.
+std::string Find(const std::string &text, const std::string &pattern) {
+    std::smatch m;
+    return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : std::string();
+}
+
+struct WindowsImage {
+    const char *arch;
+    const char *objdump;
+    const char *windres;
+    const char *format;
+    const char *magic;
+};
+
+void PrintTo(const WindowsImage &image, std::ostream *out) { *out << image.arch; }
+
+class WindowsImageTest : public ::testing::TestWithParam<WindowsImage> {
+protected:
+    std::string Dll() const { return std::string(TESMARON_DIST_DIR "/") + GetParam().arch + "/tesmaron.dll"; }
+    std::string Headers() const { return RunTool(std::string(GetParam().objdump) + " -p " + Dll()); }
+};
+
+TEST_P(WindowsImageTest, MachineAndCharacteristics) {
+    const std::string p = Headers();
+    EXPECT_NE(p.find(std::string("file format ") + GetParam().format), std::string::npos) << p;
+    EXPECT_EQ(Find(p, R"(Magic\s+([0-9a-f]{4}))"), GetParam().magic);
+    const unsigned long image = std::stoul(Find(p, R"(\nCharacteristics 0x([0-9a-f]+))"), nullptr, 16);
+    EXPECT_TRUE(image & 0x2000) << "not a DLL";
+    const unsigned long dll = std::stoul(Find(p, R"(DllCharacteristics\s+([0-9a-f]+))"), nullptr, 16);
+    EXPECT_TRUE(dll & 0x0040) << "DYNAMIC_BASE missing";
+    EXPECT_TRUE(dll & 0x0100) << "NX_COMPAT missing";
+    EXPECT_EQ(Find(p, R"(Time/Date\s+(.*))"), "Thu Jan  1 00:00:00 1970") << "timestamp breaks reproducibility";
+}
+
+TEST_P(WindowsImageTest, ExportTable) {
+    const std::string p = Headers();
+    EXPECT_EQ(Find(p, R"(\nName\s+[0-9a-f]+ (\S+))"), "tesmaron.dll");
+    EXPECT_EQ(Find(p, R"(Ordinal Base\s+(\d+))"), "1");
+    EXPECT_EQ(Find(p, R"(Export Address Table\s+([0-9a-f]{8}))"), "00000002");
+    EXPECT_EQ(Find(p, R"(\[Name Pointer/Ordinal\] Table\s+([0-9a-f]{8}))"), "00000002");
+
+    // Under "[Ordinal/Name Pointer] Table", each line gives a name and its
+    // ordinal less the base.
+    std::map<std::string, int> ordinals;
+    bool in_names = false;
+    for (const std::string &line : Lines(p)) {
+        if (line.find("[Ordinal/Name Pointer] Table") != std::string::npos) { in_names = true; continue; }
+        std::smatch m;
+        if (in_names && std::regex_match(line, m, std::regex(R"(\s+\[\s*(\d+)\] (\S+))"))) {
+            ordinals[m[2]] = std::stoi(m[1]) + 1;
+        } else if (in_names) {
+            break;
+        }
+    }
+    const std::map<std::string, int> expected = {{"LookupByPCIAddress", 1}, {"LookupByPortNumber", 2}};
+    EXPECT_EQ(ordinals, expected);
+}
+
+TEST_P(WindowsImageTest, ImportsOnlyKernel32AndTheRuntime) {
+    const std::string p = Headers();
+    std::set<std::string> dlls;
+    std::regex dll_name(R"(DLL Name: (\S+))");
+    for (auto it = std::sregex_iterator(p.begin(), p.end(), dll_name); it != std::sregex_iterator(); ++it) {
+        dlls.insert((*it)[1]);
+    }
+    EXPECT_EQ(dlls, (std::set<std::string>{"KERNEL32.dll", "msvcrt.dll"}));
+    for (const char *name : {"CreateFileA", "DeviceIoControl", "CloseHandle"}) {
+        EXPECT_TRUE(std::regex_search(p, std::regex(std::string(R"(\s\d+\s+)") + name + "\n"))) << name;
+    }
+}
+
+// VS_FIXEDFILEINFO, read straight from the bytes after its signature.
+TEST_P(WindowsImageTest, VersionResourceFixedInfo) {
+    std::ifstream in(Dll(), std::ios::binary);
+    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t at = image.find("\xBD\x04\xEF\xFE", 0, 4);
+    ASSERT_NE(at, std::string::npos) << "no VS_FIXEDFILEINFO";
+    ASSERT_EQ(image.find("\xBD\x04\xEF\xFE", at + 4, 4), std::string::npos) << "two version resources";
+    ASSERT_LE(at + 52, image.size());
+    uint32_t f[13];
+    std::memcpy(f, image.data() + at, sizeof(f));
+    const uint32_t expected[13] = {
+        0xFEEF04BD, 0x00010000,            // signature, structure version
+        0x00010000, 0x00000000,            // file version 1.0.0.0
+        0x00010000, 0x00000000,            // product version 1.0.0.0
+        0x3F, 0x08,                        // flags mask, VS_FF_PRIVATEBUILD
+        0x00040004,                        // VOS_NT_WINDOWS32
+        2, 0,                              // VFT_DLL, no subtype
+        0, 0,                              // no file date
+    };
+    for (int i = 0; i < 13; ++i) EXPECT_EQ(f[i], expected[i]) << "field " << i;
+}
+
+TEST_P(WindowsImageTest, VersionResourceStrings) {
+    const std::string rc = RunTool(std::string(GetParam().windres) + " -i " + Dll() + " -O rc");
+    EXPECT_EQ(Find(rc, R"(Name: (\S+)\.)"), "1") << rc;
+    EXPECT_EQ(Find(rc, R"(LANGUAGE (\d+, \d+))"), "9, 1");  // 0x0409
+    EXPECT_EQ(Find(rc, R"-(BLOCK "StringFileInfo"\s+BEGIN\s+BLOCK "([^"]+)")-"), "040904B0");
+    const std::map<std::string, std::string> strings = {
+        {"CompanyName", "tesmaron developers"},
+        {"FileDescription", "Embedded network interface controller mapping library"},
+        {"FileVersion", std::string("1.0.0.0 (") + GetParam().arch + " release)"},
+        {"InternalName", "tesmaron.dll"},
+        {"LegalCopyright", "Copyright (C) 2026 tesmaron developers"},
+        {"OriginalFilename", "tesmaron.dll"},
+        {"ProductName", "tesmaron"},
+        {"ProductVersion", "1.0.0.0"},
+    };
+    std::map<std::string, std::string> found;
+    std::regex value(R"-(VALUE "(\w+)", "([^"]*)")-");
+    for (auto it = std::sregex_iterator(rc.begin(), rc.end(), value); it != std::sregex_iterator(); ++it) {
+        found[(*it)[1]] = (*it)[2];
+    }
+    EXPECT_EQ(found, strings);
+    EXPECT_EQ(Find(rc, R"(VALUE "Translation", (.*))"), "0x409, 1200");  // 1200 = 0x04B0
+}
+
+INSTANTIATE_TEST_SUITE_P(Dll, WindowsImageTest,
+                         ::testing::Values(
+                             WindowsImage{"x86", "i686-w64-mingw32-objdump", "i686-w64-mingw32-windres", "pei-i386", "010b"},
+                             WindowsImage{"x64", "x86_64-w64-mingw32-objdump", "x86_64-w64-mingw32-windres", "pei-x86-64", "020b"}),
+                         [](const auto &info) { return std::string(info.param.arch); });
+
+std::set<std::string> DynamicSymbols(const char *which) {
+    std::set<std::string> names;
+    for (const std::string &line : Lines(RunTool(std::string("nm -D ") + which + " " TESMARON_DIST_DIR "/linux/libtesmaron.so"))) {
+        std::smatch m;
+        if (std::regex_match(line, m, std::regex(R"(.* ([A-Za-z]) ([^@ ]+)(@.*)?)"))) names.insert(m[2]);
+    }
+    return names;
+}
+
+TEST(SharedObjectImage, ExportsExactlyTheTwoLookups) {
+    EXPECT_EQ(DynamicSymbols("--defined-only"),
+              (std::set<std::string>{"LookupByPCIAddress", "LookupByPortNumber"}));
+}
+
+// The library runs inside other programs: no heap and no lock of its own.
+TEST(SharedObjectImage, ImportsNoAllocationOrLocking) {
+    const std::regex forbidden(R"((malloc|calloc|realloc|free|aligned_alloc|posix_memalign|memalign|valloc|_Zn[wa].*|_Zd[la].*|pthread_.*|mtx_.*|sem_.*))");
+    for (const std::string &name : DynamicSymbols("--undefined-only")) {
+        EXPECT_FALSE(std::regex_match(name, forbidden)) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// The Linux stand-in for the health device, over fixture folders laid out
+// like /sys/firmware/dmi/entries.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "healthdrv/health_driver.h"
+#include "platform/linux/smbios_device.h"
+#include "portmap/port_table.h"
+#include "tesmaron.h"
+
+namespace fs = std::filesystem;
+using tesmaron::linux_platform::OpenSmbiosEntries;
+
+namespace {
+
+// A type-209 structure as the kernel shows it: header, two ports on bus 2,
+// then the (empty) string set.
+const std::vector<uint8_t> TWO_PORTS = {0xD1, 20, 0x34, 0x12, 0x00, 2, 0, 0, 0, 0, 0, 0,
+                                        0x01, 2, 0, 0, 0, 0, 0, 0, 0, 0};
+
+class SmbiosFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/tesmaron-dmi-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        root_ = name;
+    }
+    void TearDown() override {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        fs::remove_all(root_);
+    }
+    void AddStructure(const std::string &entry, const std::vector<uint8_t> &raw) {
+        fs::create_directories(root_ / entry);
+        std::ofstream(root_ / entry / "raw", std::ios::binary)
+            .write(reinterpret_cast<const char *>(raw.data()), static_cast<std::streamsize>(raw.size()));
+    }
+    void Open() {
+        handle_ = OpenSmbiosEntries(root_.c_str());
+        ASSERT_NE(handle_, INVALID_HANDLE_VALUE);
+    }
+    // One request with the library's own layout; the reply lands in reply_.
+    BOOL Ask(uint8_t type, uint8_t selector, DWORD out_size = 1024, DWORD code = tesmaron::IOCTL_HEALTH_REQUEST,
+             uint16_t command = tesmaron::HEALTH_COMMAND, DWORD in_size = 16) {
+        tesmaron::HealthRequest request{};
+        request.command = command;
+        request.length = 12;
+        request.structure_type = type;
+        request.selector = selector;
+        std::memset(reply_, 0, sizeof(reply_));
+        returned_ = 0xFFFF;
+        return DeviceIoControl(handle_, code, &request, in_size, reply_, out_size, &returned_, nullptr);
+    }
+    fs::path root_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    uint8_t reply_[4096];
+    DWORD returned_ = 0;
+};
+
+TEST_F(SmbiosFolder, AnswersWithTheStructureOfTheRequestedTypeAndInstance) {
+    AddStructure("209-0", TWO_PORTS);
+    AddStructure("209-1", {0xD1, 4, 0, 0, 0, 0});
+    Open();
+    ASSERT_TRUE(Ask(209, 0));
+    EXPECT_NE(tesmaron::ReplyStatus(reply_), 0);
+    EXPECT_EQ(std::memcmp(reply_ + 2, TWO_PORTS.data(), TWO_PORTS.size()), 0);
+    EXPECT_EQ(returned_, TWO_PORTS.size() + 2);
+
+    ASSERT_TRUE(Ask(209, 1));
+    EXPECT_NE(tesmaron::ReplyStatus(reply_), 0);
+    EXPECT_EQ(reply_[3], 4);
+
+    // A structure the firmware does not list: answered, with status 0.
+    ASSERT_TRUE(Ask(209, 2));
+    EXPECT_EQ(tesmaron::ReplyStatus(reply_), 0);
+    ASSERT_TRUE(Ask(17, 0));
+    EXPECT_EQ(tesmaron::ReplyStatus(reply_), 0);
+}
+
+TEST_F(SmbiosFolder, CutsALongStructureToTheOutputBuffer) {
+    std::vector<uint8_t> raw(3000, 0x5A);
+    raw[0] = 0xD1;
+    raw[1] = 255;
+    AddStructure("209-0", raw);
+    Open();
+    ASSERT_TRUE(Ask(209, 0, 1024));
+    EXPECT_EQ(returned_, 1024u);
+    EXPECT_EQ(reply_[1023], 0x5A);
+    EXPECT_EQ(reply_[1024], 0);  // nothing past the buffer it was given
+}
+
+TEST_F(SmbiosFolder, RefusesMalformedRequests) {
+    AddStructure("209-0", TWO_PORTS);
+    Open();
+    EXPECT_FALSE(Ask(209, 0, 1024, 0x000721E4));                    // another control code
+    EXPECT_FALSE(Ask(209, 0, 1024, tesmaron::IOCTL_HEALTH_REQUEST, 0x1006));  // another command
+    EXPECT_FALSE(Ask(209, 0, 1024, tesmaron::IOCTL_HEALTH_REQUEST, tesmaron::HEALTH_COMMAND, 15));
+    EXPECT_FALSE(Ask(209, 0, 5));                                   // no room for a header
+    EXPECT_EQ(reply_[0] | reply_[1], 0);
+}
+
+TEST_F(SmbiosFolder, OpensOnlyAnExistingFolder) {
+    EXPECT_EQ(OpenSmbiosEntries((root_ / "absent").c_str()), INVALID_HANDLE_VALUE);
+    AddStructure("209-0", TWO_PORTS);
+    EXPECT_EQ(OpenSmbiosEntries((root_ / "209-0" / "raw").c_str()), INVALID_HANDLE_VALUE);
+    // Only the health device's own path leads to the firmware's entries.
+    EXPECT_EQ(CreateFileA("\\\\.\\Other", 0xC0000000u, 3, nullptr, 3, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA(nullptr, 0xC0000000u, 3, nullptr, 3, 0, nullptr), INVALID_HANDLE_VALUE);
+}
+
+// The library's own loading over the Linux layer: both requests answered
+// from the folder, the table published from the fetched structure.
+TEST_F(SmbiosFolder, LoadsThePortTable) {
+    AddStructure("209-0", TWO_PORTS);
+    Open();
+    tesmaron::ResetPortTable();
+    tesmaron::LoadPortTable(handle_);
+    ASSERT_EQ(tesmaron::port_table.entry_count, 2u);
+    uint32_t port = 0;
+    EXPECT_EQ(LookupByPCIAddress(2, 0, 1, &port), 1u);
+    EXPECT_EQ(port, 2u);
+    tesmaron::ResetPortTable();
+}
+
+}  // namespace
