@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "fake_kernel32.h"
+#include "health_reply.h"
 #include "healthdrv/health_driver.h"
 #include "library/attach.h"
 #include "portmap/port_table.h"
 #include "tesmaron.h"
 
-using fake::HealthReply;
+using test::HealthReply;
 using fake::Reply;
 
 namespace {

@@ -7,15 +7,6 @@ namespace fake {
 
 Device device;
 
-std::vector<uint8_t> HealthReply(uint16_t status, uint8_t length, std::vector<uint8_t> body,
-                                 uint8_t type) {
-    std::vector<uint8_t> reply{static_cast<uint8_t>(status), static_cast<uint8_t>(status >> 8),
-                               type, length, 0x34, 0x12};
-    if (length > 4 && body.size() < length - 4u) body.resize(length - 4u);
-    reply.insert(reply.end(), body.begin(), body.end());
-    return reply;
-}
-
 }  // namespace fake
 
 extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,

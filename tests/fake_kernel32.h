@@ -49,9 +49,4 @@ extern Device device;
 
 inline void Reset() { device = Device{}; }
 
-// A reply of the health driver: status word, then a structure of the given
-// type and length byte, whose body is `body` (zero-padded to length - 4).
-std::vector<uint8_t> HealthReply(uint16_t status, uint8_t length, std::vector<uint8_t> body = {},
-                                 uint8_t type = 209);
-
 }  // namespace fake

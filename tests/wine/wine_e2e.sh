@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Drives the end-to-end run under Wine, one step per call, so that CTest can
+# order the steps as fixtures and always run the cleanup ones:
+#   wine_e2e.sh setup PREFIX DLL E2E_EXE DRIVER_SYS   prefix, files, driver service
+#   wine_e2e.sh run PREFIX [SCENARIO ...]             e2e.exe against the copied DLL
+#   wine_e2e.sh start|stop PREFIX                     start or stop the driver
+#   wine_e2e.sh teardown PREFIX                       end the prefix's wineserver
+set -uo pipefail
+step=${1:?step} prefix=${2:?prefix}
+shift 2
+
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+readonly SERVICE=ZolHlth
+
+die() { echo "wine e2e: $*" >&2; exit 1; }
+command -v wine >/dev/null && command -v wineserver >/dev/null ||
+  die "wine is not installed (run 'make', which installs wine64 and wine)"
+
+# Waits up to 15 s for the driver service to reach a state.
+wait_for_state() {
+  for _ in $(seq 30); do
+    wine sc query "$SERVICE" 2>/dev/null | grep -q "STATE *: *[0-9]* *$1" && return 0
+    sleep 0.5
+  done
+  return 1
+}
+
+case $step in
+setup)
+  dll=${1:?dll} exe=${2:?e2e.exe} sys=${3:?driver}
+  for f in "$dll" "$exe" "$sys"; do [[ -f $f ]] || die "missing $f (run 'make')"; done
+  # A failure half-way must not leave a server running.
+  trap '[[ $? -eq 0 ]] || wineserver -k 2>/dev/null' EXIT
+  mkdir -p "$prefix"
+  wineserver -k 2>/dev/null
+  if [[ ! -f $prefix/system.reg ]]; then
+    # Create the prefix under a server of its own and let it end completely:
+    # a prefix first booted under a persistent server runs two service
+    # managers, and the driver then cannot be started.
+    wine wineboot -i >/dev/null 2>&1 || die "creating the Wine prefix $prefix failed"
+    wineserver -w
+  fi
+  # A persistent server keeps the driver loaded between program runs.
+  wineserver -p </dev/null >/dev/null 2>&1 || die "starting the wineserver failed"
+  mkdir -p "$prefix/drive_c/tesmaron" "$prefix/drive_c/windows/system32/drivers"
+  cp "$dll" "$exe" "$prefix/drive_c/tesmaron/" &&
+    cp "$sys" "$prefix/drive_c/windows/system32/drivers/zolhlth.sys" || die "copying into the prefix failed"
+  if ! wine sc query "$SERVICE" >/dev/null 2>&1; then
+    wine sc create "$SERVICE" type= kernel binPath= 'C:\windows\system32\drivers\zolhlth.sys' >/dev/null 2>&1 ||
+      die "installing the driver service failed"
+  fi
+  wait_for_state STOPPED || die "the driver service is not stopped after setup"
+  echo "Wine prefix ready: $prefix"
+  ;;
+run)
+  cd "$prefix/drive_c/tesmaron" || die "no prefix at $prefix (setup did not run)"
+  wine 'C:\tesmaron\e2e.exe' 'C:\tesmaron\tesmaron.dll' "$@"
+  ;;
+start)
+  wine sc start "$SERVICE" >/dev/null 2>&1 || die "starting the driver failed"
+  wait_for_state RUNNING || die "the driver did not reach RUNNING"
+  echo "driver started"
+  ;;
+stop)
+  wine sc stop "$SERVICE" >/dev/null 2>&1
+  wait_for_state STOPPED || die "the driver did not stop"
+  echo "driver stopped"
+  ;;
+teardown)
+  wineserver -k 2>/dev/null
+  echo "wineserver ended"
+  ;;
+*)
+  die "unknown step $step"
+  ;;
+esac
