@@ -4,9 +4,9 @@
 PRESETS := x86 x64 linux
 DIST := dist
 
-.PHONY: all bootstrap build dist check clean
+.PHONY: all bootstrap build dist examples check demo clean
 
-all: dist
+all: dist examples
 
 bootstrap:
 	@scripts/bootstrap.sh
@@ -28,8 +28,31 @@ dist: build
 	@cp build/linux/libtesmaron.so $(DIST)/linux/
 	@echo "dist/: $$(cd $(DIST) && find . -type f | sort | tr '\n' ' ')"
 
-check: dist
+# The example, built as a user would: against each installed package.
+examples: build
+	@for p in $(PRESETS); do \
+	  rm -rf build/install/$$p && \
+	  cmake --install build/$$p --prefix build/install/$$p >/dev/null && \
+	  toolchain=$$([ $$p = linux ] || echo -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-$$p.cmake) && \
+	  cmake -S examples -B build/examples/$$p -G Ninja -DCMAKE_BUILD_TYPE=Release $$toolchain \
+	    -DCMAKE_PREFIX_PATH=$(CURDIR)/build/install/$$p >/dev/null && \
+	  cmake --build build/examples/$$p || exit 1; \
+	done
+
+check: all
 	ctest --preset linux
+
+# The x64 example under Wine, on a sample board served by the test driver.
+WINE_E2E := tests/wine/wine_e2e.sh
+WINE_PREFIX := $(CURDIR)/build/linux/wineprefix
+demo: all
+	@$(WINE_E2E) setup $(WINE_PREFIX) $(DIST)/x64/tesmaron.dll build/x64/tests/wine/e2e.exe \
+	  build/x64/tests/wine/zolhlth.sys >/dev/null && \
+	$(WINE_E2E) start $(WINE_PREFIX) >/dev/null && \
+	$(WINE_E2E) demo $(WINE_PREFIX) build/examples/x64/tesmaron-ports.exe; \
+	status=$$?; \
+	$(WINE_E2E) stop $(WINE_PREFIX) >/dev/null; $(WINE_E2E) teardown $(WINE_PREFIX) >/dev/null; \
+	exit $$status
 
 clean:
 	rm -rf build $(DIST)

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build make g++ libgtest-dev wine64 wine
+  cmake ninja-build make g++ pkgconf libgtest-dev wine64 wine
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )

@@ -5,6 +5,7 @@
 //
 //   e2e.exe DLL [SCENARIO ...]    runs the named scenarios (default: all)
 //   e2e.exe --list                names them
+//   e2e.exe --sample-board        scripts the driver with a four-port board
 #include <windows.h>
 
 #include <cstdarg>
@@ -310,9 +311,25 @@ const struct {
     {"length-below-header", LengthBelowHeader},
 };
 
+// A sample board of four ports, for one load of the library by another
+// program (the demo of the example program).
+int ScriptSampleBoard() {
+    const std::vector<std::pair<uint8_t, uint8_t>> board = {{2, 0x00}, {2, 0x01}, {3, 0x00}, {3, 0x01}};
+    const uint8_t length = 4 + 8 * 4;
+    HANDLE control = OpenControl();
+    if (control == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "e2e: the test driver is not running\n");
+        return 1;
+    }
+    const bool ok = SetScript(control, {{true, HealthReply(1, length)}, {true, HealthReply(1, length, PortEntries(board))}});
+    CloseHandle(control);
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--sample-board") == 0) return ScriptSampleBoard();
     if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
         for (const auto &s : SCENARIOS) std::printf("%s\n", s.name);
         return 0;

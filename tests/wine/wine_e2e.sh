@@ -4,6 +4,7 @@
 #   wine_e2e.sh setup PREFIX DLL E2E_EXE DRIVER_SYS   prefix, files, driver service
 #   wine_e2e.sh run PREFIX [SCENARIO ...]             e2e.exe against the copied DLL
 #   wine_e2e.sh start|stop PREFIX                     start or stop the driver
+#   wine_e2e.sh demo PREFIX EXAMPLE_EXE              the example program on a sample board
 #   wine_e2e.sh teardown PREFIX                       end the prefix's wineserver
 set -uo pipefail
 step=${1:?step} prefix=${2:?prefix}
@@ -65,6 +66,20 @@ stop)
   wine sc stop "$SERVICE" >/dev/null 2>&1
   wait_for_state STOPPED || die "the driver did not stop"
   echo "driver stopped"
+  ;;
+demo)
+  example=${1:?example program}
+  cp "$example" "$prefix/drive_c/tesmaron/" || die "missing $example (run 'make')"
+  cd "$prefix/drive_c/tesmaron" || die "no prefix at $prefix (setup did not run)"
+  # Every run loads the library afresh, so the driver is scripted each time.
+  for args in "" "--port 3" "--pci 03:00.1" "--port 5" "--pci 3:0"; do
+    wine 'C:\tesmaron\e2e.exe' --sample-board || die "scripting the driver failed"
+    echo "\$ tesmaron-ports${args:+ $args}"
+    # shellcheck disable=SC2086
+    wine 'C:\tesmaron\tesmaron-ports.exe' $args 2>&1 | tr -d '\r'
+    status=${PIPESTATUS[0]}
+    [[ $status -eq 0 ]] || echo "(exit $status)"
+  done
   ;;
 teardown)
   wineserver -k 2>/dev/null
