@@ -1,10 +1,10 @@
 # The two commands of the README:
 #   make        installs missing toolchain packages, then builds all of dist/
 #   make check  builds, then runs every test and ends with CTest's summary
-PRESETS := x86 x64 linux
+PRESETS := x86 x64 linux sanitize
 DIST := dist
 
-.PHONY: all bootstrap build dist examples check demo clean
+.PHONY: all bootstrap build dist examples check demo fuzz bench clean
 
 all: dist examples
 
@@ -30,7 +30,7 @@ dist: build
 
 # The example, built as a user would: against each installed package.
 examples: build
-	@for p in $(PRESETS); do \
+	@for p in x86 x64 linux; do \
 	  rm -rf build/install/$$p && \
 	  cmake --install build/$$p --prefix build/install/$$p >/dev/null && \
 	  toolchain=$$([ $$p = linux ] || echo -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-$$p.cmake) && \
@@ -53,6 +53,20 @@ demo: all
 	status=$$?; \
 	$(WINE_E2E) stop $(WINE_PREFIX) >/dev/null; $(WINE_E2E) teardown $(WINE_PREFIX) >/dev/null; \
 	exit $$status
+
+# Fuzzes the attach sequence for FUZZ_SECONDS (default 60). New inputs go to
+# build/fuzz-corpus; a failing input lands in tests/fuzz/regressions/, to be
+# kept there as a regression case once fixed.
+FUZZ_SECONDS ?= 60
+fuzz: build
+	@mkdir -p build/fuzz-corpus
+	build/sanitize/tests/fuzz/fuzz_attach -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=tests/fuzz/regressions/ build/fuzz-corpus tests/fuzz/corpus tests/fuzz/regressions
+
+# Lookup timings beside a find_if baseline, then instructions per call.
+bench: build
+	build/linux/tests/bench/lookup_bench --benchmark_min_time=0.5
+	tests/bench/icount.sh build/linux/tests/bench/lookup_icount
 
 clean:
 	rm -rf build $(DIST)

@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build make g++ pkgconf libgtest-dev wine64 wine
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  clang libclang-rt-14-dev libbenchmark-dev valgrind
 )
 
 missing=()

@@ -33,7 +33,7 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
     if (index >= fake::device.replies.size() || !fake::device.replies[index].succeed) return 0;
     const std::vector<uint8_t> &bytes = fake::device.replies[index].bytes;
     const size_t n = std::min<size_t>(bytes.size(), out_buffer_size);
-    std::memcpy(out_buffer, bytes.data(), n);
+    if (n > 0) std::memcpy(out_buffer, bytes.data(), n);
     if (bytes_returned) *bytes_returned = static_cast<DWORD>(n);
     return 1;
 }

@@ -67,6 +67,13 @@ TEST_P(WindowsImageTest, MachineAndCharacteristics) {
     EXPECT_EQ(Find(p, R"(Time/Date\s+(.*))"), "Thu Jan  1 00:00:00 1970") << "timestamp breaks reproducibility";
 }
 
+// The DLL is loaded into every process that maps ports: it stays small.
+TEST_P(WindowsImageTest, FitsIn16KiB) {
+    std::ifstream in(Dll(), std::ios::binary | std::ios::ate);
+    ASSERT_TRUE(in.good()) << Dll();
+    EXPECT_LE(static_cast<long>(in.tellg()), 16 * 1024);
+}
+
 TEST_P(WindowsImageTest, ExportTable) {
     const std::string p = Headers();
     EXPECT_EQ(Find(p, R"(\nName\s+[0-9a-f]+ (\S+))"), "tesmaron.dll");

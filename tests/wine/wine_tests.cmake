@@ -1,0 +1,35 @@
+# End to end under Wine with the x64 DLL and the test driver, built by the
+# x64 preset. CTest fixtures order the steps and always run the cleanup.
+set(TESMARON_X64_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/x64 CACHE PATH "The x64 preset's build tree")
+set(_wine ${CMAKE_CURRENT_LIST_DIR}/wine_e2e.sh)
+set(_prefix ${CMAKE_BINARY_DIR}/wineprefix)
+add_test(NAME wine.setup COMMAND ${_wine} setup ${_prefix} ${TESMARON_DIST_DIR}/x64/tesmaron.dll
+         ${TESMARON_X64_BUILD_DIR}/tests/wine/e2e.exe ${TESMARON_X64_BUILD_DIR}/tests/wine/zolhlth.sys)
+add_test(NAME wine.driver-absent COMMAND ${_wine} run ${_prefix} driver-absent version-resource)
+add_test(NAME wine.driver-start COMMAND ${_wine} start ${_prefix})
+add_test(NAME wine.driver-stop COMMAND ${_wine} stop ${_prefix})
+add_test(NAME wine.teardown COMMAND ${_wine} teardown ${_prefix})
+set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP WinePrefix)
+set_tests_properties(wine.teardown PROPERTIES FIXTURES_CLEANUP WinePrefix)
+set_tests_properties(wine.driver-absent PROPERTIES FIXTURES_REQUIRED WinePrefix)
+set_tests_properties(wine.driver-start PROPERTIES FIXTURES_SETUP WineDriver FIXTURES_REQUIRED WinePrefix
+                     DEPENDS wine.driver-absent)
+set_tests_properties(wine.driver-stop PROPERTIES FIXTURES_CLEANUP WineDriver FIXTURES_REQUIRED WinePrefix)
+set(_wine_tests wine.setup wine.driver-absent wine.driver-start wine.driver-stop wine.teardown)
+foreach(scenario probe-refused probe-fails fetch-refused fetch-fails fetch-answers-nothing
+                 two-ports thirty-one-ports lengths-differ length-below-header)
+  add_test(NAME wine.${scenario} COMMAND ${_wine} run ${_prefix} ${scenario})
+  set_tests_properties(wine.${scenario} PROPERTIES FIXTURES_REQUIRED "WinePrefix;WineDriver")
+  list(APPEND _wine_tests wine.${scenario})
+endforeach()
+# One prefix, one driver: never two of these at once.
+set_tests_properties(${_wine_tests} PROPERTIES RESOURCE_LOCK wine TIMEOUT 120)
+
+# The example program, built against the installed x64 package, on the
+# sample board: its whole transcript as expected.
+set(TESMARON_EXAMPLES_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/examples CACHE PATH "Where 'make' builds the examples")
+add_test(NAME wine.example
+         COMMAND bash -c "set -o pipefail; \"$0\" demo \"$1\" \"$2\" | diff -u \"$3\" -"
+                 ${_wine} ${_prefix} ${TESMARON_EXAMPLES_BUILD_DIR}/x64/tesmaron-ports.exe
+                 ${CMAKE_CURRENT_LIST_DIR}/demo_expected.txt)
+set_tests_properties(wine.example PROPERTIES FIXTURES_REQUIRED "WinePrefix;WineDriver" RESOURCE_LOCK wine TIMEOUT 120)
