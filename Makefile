@@ -65,7 +65,8 @@ fuzz: build
 
 # Lookup timings beside a find_if baseline, then instructions per call.
 bench: build
-	build/linux/tests/bench/lookup_bench --benchmark_min_time=0.5
+	build/linux/tests/bench/lookup_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
+	  --benchmark_report_aggregates_only=true
 	tests/bench/icount.sh build/linux/tests/bench/lookup_icount
 
 clean:

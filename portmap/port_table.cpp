@@ -52,9 +52,8 @@ inline uint32_t Found(uint32_t *port_out, const tesmaron::PortEntry *entries,
 
 }  // namespace
 
-extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL LookupByPCIAddress(uint32_t bus, uint32_t device,
-                                                     uint32_t function,
-                                                     uint32_t *port_out) {
+extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL
+LookupByPCIAddress(uint32_t bus, uint32_t device, uint32_t function, uint32_t *port_out) {
     // A NULL out-pointer would crash the caller's process; answer "not found".
     if (port_out == nullptr) return 0;
     *port_out = 0;
@@ -83,10 +82,8 @@ extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL LookupByPCIAddress(uint32_t bu
     return 0;
 }
 
-extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL LookupByPortNumber(uint32_t *bus_out,
-                                                     uint32_t *device_out,
-                                                     uint32_t *function_out,
-                                                     uint32_t port) {
+extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL
+LookupByPortNumber(uint32_t *bus_out, uint32_t *device_out, uint32_t *function_out, uint32_t port) {
     // Unsigned: port 0 wraps to the largest value and fails with every other
     // port past the end, including those a signed caller would call negative.
     if (port - 1u >= port_table.entry_count) return 0;

@@ -136,6 +136,25 @@ TEST_F(LookupTest, FullTableRoundTrip) {
     EXPECT_EQ(LookupByPortNumber(&bus, &device, &function, 32), 0u);
 }
 
+// The walk takes entries four at a time: every table size and every
+// position, with a second copy of the address after it that must not win.
+TEST_F(LookupTest, EveryPositionOfEveryTableSize) {
+    for (uint8_t size = 1; size <= 31; ++size) {
+        for (uint8_t at = 0; at < size; ++at) {
+            std::vector<PortEntry> entries;
+            for (uint8_t i = 0; i < size; ++i) entries.push_back(Entry(i, 1, 1));
+            entries[at] = Entry(0x99, 4, 2);
+            if (at + 1 < size) entries[size - 1] = Entry(0x99, 4, 2);
+            Publish(entries);
+            uint32_t port = UNTOUCHED;
+            ASSERT_EQ(LookupByPCIAddress(0x99, 4, 2, &port), 1u) << int{size} << " " << int{at};
+            ASSERT_EQ(port, at + 1u) << int{size} << " " << int{at};
+            ASSERT_EQ(LookupByPCIAddress(0x99, 4, 3, &port), 0u);
+            ASSERT_EQ(port, 0u);
+        }
+    }
+}
+
 // A NULL out-pointer must not crash the caller: "not found", nothing written.
 TEST_F(LookupTest, NullOutPointersFindNothing) {
     Publish({Entry(2, 0, 0)});
