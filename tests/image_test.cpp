@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -175,6 +176,30 @@ std::set<std::string> DynamicSymbols(const char *which) {
 TEST(SharedObjectImage, ExportsExactlyTheTwoLookups) {
     EXPECT_EQ(DynamicSymbols("--defined-only"),
               (std::set<std::string>{"LookupByPCIAddress", "LookupByPortNumber"}));
+}
+
+// Loaded by the dynamic loader, its attach has run (against this machine's
+// firmware, which may list no ports) and both lookups answer consistently.
+TEST(SharedObjectImage, LoadsAndAnswers) {
+    void *library = dlopen(TESMARON_DIST_DIR "/linux/libtesmaron.so", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    using PciLookup = uint32_t (*)(uint32_t, uint32_t, uint32_t, uint32_t *);
+    using PortLookup = uint32_t (*)(uint32_t *, uint32_t *, uint32_t *, uint32_t);
+    const auto by_pci = reinterpret_cast<PciLookup>(dlsym(library, "LookupByPCIAddress"));
+    const auto by_port = reinterpret_cast<PortLookup>(dlsym(library, "LookupByPortNumber"));
+    ASSERT_NE(by_pci, nullptr);
+    ASSERT_NE(by_port, nullptr);
+    EXPECT_EQ(dlsym(library, "CreateFileA"), nullptr) << "the platform layer leaks out";
+    uint32_t bus = 0, device = 0, function = 0, port = 0xFFFF;
+    if (by_port(&bus, &device, &function, 1) == 1) {
+        EXPECT_EQ(by_pci(bus, device, function, &port), 1u);
+        EXPECT_EQ(port, 1u);
+    } else {
+        EXPECT_EQ(by_pci(0, 0, 0, &port), 0u);
+        EXPECT_EQ(port, 0u);
+    }
+    EXPECT_EQ(by_port(&bus, &device, &function, 0), 0u);
+    dlclose(library);
 }
 
 // The library runs inside other programs: no heap and no lock of its own.
