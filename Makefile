@@ -1,5 +1,5 @@
 # The two commands of the README:
-#   make        installs missing toolchain packages, then builds all of dist/
+#   make        installs missing toolchain packages, builds all of dist/ and the example
 #   make check  builds, then runs every test and ends with CTest's summary
 PRESETS := x86 x64 linux sanitize
 DIST := dist
