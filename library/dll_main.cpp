@@ -1,5 +1,5 @@
-// Windows entry point, called by the runtime's start-up code after it has
-// initialised itself.
+// The image's entry point: the loader calls it for every notification. No C
+// runtime is linked, so nothing runs before it and nothing needs tearing down.
 #include "attach.h"
 #include "platform/kernel32.h"
 
