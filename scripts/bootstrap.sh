@@ -8,7 +8,8 @@ packages=(
   cmake ninja-build make g++ pkgconf libgtest-dev wine64 wine
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  clang libclang-rt-14-dev libbenchmark-dev valgrind
+  clang libclang-rt-14-dev libbenchmark-dev valgrind clang-format
+  llvm lld dpkg-dev lintian
 )
 
 missing=()

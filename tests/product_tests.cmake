@@ -12,3 +12,11 @@ endforeach()
 
 add_test(NAME PkgConfigConsumer
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/pkgconfig_consumer.sh ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/build/install/linux)
+
+# A Visual Studio user's program, built for the MSVC ABI with clang and
+# lld-link against dist/; the x64 one then runs under Wine (wine/).
+foreach(arch x86 x64)
+  add_test(NAME msvc.${arch}
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/msvc/msvc_consumer.sh ${PROJECT_SOURCE_DIR}
+                   ${TESMARON_DIST_DIR} ${arch} ${CMAKE_CURRENT_BINARY_DIR}/msvc/${arch})
+endforeach()

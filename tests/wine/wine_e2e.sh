@@ -4,6 +4,7 @@
 #   wine_e2e.sh setup PREFIX DLL E2E_EXE DRIVER_SYS   prefix, files, driver service
 #   wine_e2e.sh run PREFIX [SCENARIO ...]             e2e.exe against the copied DLL
 #   wine_e2e.sh start|stop PREFIX                     start or stop the driver
+#   wine_e2e.sh sample PREFIX EXE [ARG ...]          a program on a sample board, once
 #   wine_e2e.sh demo PREFIX EXAMPLE_EXE              the example program on a sample board
 #   wine_e2e.sh teardown PREFIX                       end the prefix's wineserver
 set -uo pipefail
@@ -24,6 +25,21 @@ wait_for_state() {
     sleep 0.5
   done
   return 1
+}
+
+copy_in() {
+  cp "$1" "$prefix/drive_c/tesmaron/" || die "missing $1 (run 'make')"
+  cd "$prefix/drive_c/tesmaron" || die "no prefix at $prefix (setup did not run)"
+}
+
+# Runs C:\tesmaron\PROGRAM with its arguments on the sample board: every
+# run loads the library afresh, so the driver is scripted each time.
+on_sample_board() {
+  local program=$1
+  shift
+  wine 'C:\tesmaron\e2e.exe' --sample-board || die "scripting the driver failed"
+  wine "C:\\tesmaron\\$program" "$@" 2>&1 | tr -d '\r'
+  return "${PIPESTATUS[0]}"
 }
 
 case $step in
@@ -67,17 +83,20 @@ stop)
   wait_for_state STOPPED || die "the driver did not stop"
   echo "driver stopped"
   ;;
+sample)
+  exe=${1:?program}
+  shift
+  copy_in "$exe"
+  on_sample_board "$(basename "$exe")" "$@"
+  ;;
 demo)
   example=${1:?example program}
-  cp "$example" "$prefix/drive_c/tesmaron/" || die "missing $example (run 'make')"
-  cd "$prefix/drive_c/tesmaron" || die "no prefix at $prefix (setup did not run)"
-  # Every run loads the library afresh, so the driver is scripted each time.
+  copy_in "$example"
   for args in "" "--port 3" "--pci 03:00.1" "--port 5" "--pci 3:0"; do
-    wine 'C:\tesmaron\e2e.exe' --sample-board || die "scripting the driver failed"
     echo "\$ tesmaron-ports${args:+ $args}"
     # shellcheck disable=SC2086
-    wine 'C:\tesmaron\tesmaron-ports.exe' $args 2>&1 | tr -d '\r'
-    status=${PIPESTATUS[0]}
+    on_sample_board tesmaron-ports.exe $args
+    status=$?
     [[ $status -eq 0 ]] || echo "(exit $status)"
   done
   ;;

@@ -33,3 +33,11 @@ add_test(NAME wine.example
                  ${_wine} ${_prefix} ${TESMARON_EXAMPLES_BUILD_DIR}/x64/tesmaron-ports.exe
                  ${CMAKE_CURRENT_LIST_DIR}/demo_expected.txt)
 set_tests_properties(wine.example PROPERTIES FIXTURES_REQUIRED "WinePrefix;WineDriver" RESOURCE_LOCK wine TIMEOUT 120)
+
+# The MSVC-built x64 program (msvc.x64) on the sample board.
+add_test(NAME wine.msvc-consumer
+         COMMAND bash -c "set -o pipefail; \"$0\" sample \"$1\" \"$2\" | diff -u \"$3\" -"
+                 ${_wine} ${_prefix} ${CMAKE_CURRENT_BINARY_DIR}/msvc/x64/consumer-c.exe
+                 ${CMAKE_CURRENT_LIST_DIR}/../msvc/sample_board_expected.txt)
+set_tests_properties(wine.msvc-consumer PROPERTIES FIXTURES_REQUIRED "WinePrefix;WineDriver" RESOURCE_LOCK wine
+                     TIMEOUT 120 DEPENDS msvc.x64)
