@@ -2,12 +2,15 @@
 // scripted fake device.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "fake_kernel32.h"
 #include "health_reply.h"
+#include "real_boards/real_boards.h"
 #include "healthdrv/health_driver.h"
 #include "library/attach.h"
 #include "portmap/port_table.h"
@@ -157,6 +160,42 @@ TEST_F(ExchangeTest, EveryAttachStartsFromAnEmptyTable) {
     tesmaron::OnLibraryAttach();
     EXPECT_EQ(tesmaron::port_table.entry_count, 0u);
     EXPECT_EQ(tesmaron::port_table.entries, nullptr);
+}
+
+// Real machines' port lists, answered as a driver would (the probe with the
+// structure cut to the 12 bytes it asks for): every port reads back as the
+// decoder listed it, a disabled entry as 00:00.0 in its place, and each
+// address maps to the first port that has it.
+TEST_F(ExchangeTest, RealBoards) {
+    const std::vector<test::Board> boards = test::ReadBoards(TESMARON_REAL_BOARDS);
+    ASSERT_EQ(boards.size(), 100u);
+    unsigned checks = 0;
+    for (const test::Board &board : boards) {
+        SCOPED_TRACE(board.name);
+        SetUp();
+        const uint8_t length = board.structure[1];
+        fake::device.replies = {{true, test::BoardReply(board, 12)}, {true, test::BoardReply(board, length)}};
+        tesmaron::OnLibraryAttach();
+        ASSERT_EQ(fake::device.requests.size(), 2u);
+        EXPECT_EQ(fake::device.requests[1].bytes[2], length);
+
+        const uint32_t count = static_cast<uint32_t>(board.ports.size());
+        for (uint32_t p = 1; p <= count; ++p) {
+            const auto [bus, devfn] = board.ports[p - 1];
+            uint32_t got_bus = 0, device = 0, function = 0, port = 0;
+            ASSERT_EQ(LookupByPortNumber(&got_bus, &device, &function, p), 1u) << "port " << p;
+            EXPECT_EQ(got_bus << 8 | device << 3 | function, uint32_t{bus} << 8 | devfn) << "port " << p;
+            const uint32_t first = static_cast<uint32_t>(
+                std::find(board.ports.begin(), board.ports.end(), board.ports[p - 1]) - board.ports.begin()) + 1;
+            EXPECT_EQ(LookupByPCIAddress(bus, devfn >> 3, devfn & 7, &port), 1u);
+            EXPECT_EQ(port, first) << "port " << p;
+            checks += 2;
+        }
+        uint32_t bus = 0, device = 0, function = 0;
+        EXPECT_EQ(LookupByPortNumber(&bus, &device, &function, count + 1), 0u);
+        ++checks;
+    }
+    std::printf("real boards on the host: %zu boards, %u lookups checked\n", boards.size(), checks);
 }
 
 TEST_F(ExchangeTest, SendHealthRequestReportsTheCallAndClearsAnUnansweredReply) {

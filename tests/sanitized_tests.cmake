@@ -5,7 +5,13 @@ set(TESMARON_SANITIZE_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/sanitize CACHE PATH 
 foreach(suite core_tests platform_tests)
   add_test(NAME sanitize.${suite} COMMAND ${TESMARON_SANITIZE_BUILD_DIR}/tests/${suite})
 endforeach()
-# -runs=0: execute every input of the corpus and the regressions once, no fuzzing.
+# -runs=0: execute every input of the corpus, the regressions and the real
+# boards (written from real-boards.txt) once, no fuzzing.
+set(_board_corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz-boards)
+add_test(NAME fuzz.board-corpus COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/linux_firmware.sh corpus
+         ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt ${_board_corpus})
 add_test(NAME fuzz.corpus
          COMMAND ${TESMARON_SANITIZE_BUILD_DIR}/tests/fuzz/fuzz_attach -runs=0
-                 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions)
+                 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions ${_board_corpus})
+set_tests_properties(fuzz.board-corpus PROPERTIES FIXTURES_SETUP BoardCorpus)
+set_tests_properties(fuzz.corpus PROPERTIES FIXTURES_REQUIRED BoardCorpus)
