@@ -1,12 +1,15 @@
 # The two commands of the README:
-#   make        installs missing toolchain packages, builds all of dist/ and the example
+#   make        installs missing toolchain packages, builds dist/: libraries and release packages
 #   make check  builds, then runs every test and ends with CTest's summary
 PRESETS := x86 x64 linux sanitize
 DIST := dist
+VERSION := $(shell sed -n 's/^#define TESMARON_VERSION_STRING "\([0-9]*\.[0-9]*\.[0-9]*\)\..*"/\1/p' include/tesmaron.h)
+PACKAGES := $(DIST)/tesmaron-$(VERSION)-win32.zip $(DIST)/tesmaron-$(VERSION)-win64.zip \
+            $(DIST)/tesmaron_$(VERSION)_amd64.deb
 
-.PHONY: all bootstrap build dist examples check demo fuzz bench clean
+.PHONY: all bootstrap build dist package check demo fuzz bench clean
 
-all: dist examples
+all: dist package
 
 bootstrap:
 	@scripts/bootstrap.sh
@@ -26,42 +29,49 @@ dist: build
 	     library/tesmaron.def $(DIST)/$$a/ || exit 1; \
 	done
 	@cp build/linux/libtesmaron.so $(DIST)/linux/
-	@echo "dist/: $$(cd $(DIST) && find . -type f | sort | tr '\n' ' ')"
+	@echo "dist/: $$(cd $(DIST) && find . -type f -not -name '*.zip' -not -name '*.deb' | sort | tr '\n' ' ')"
 
-# The example, built as a user would: against each installed package.
-examples: build
+# The release packages, made by CPack in each build tree.
+package: build
 	@for p in x86 x64 linux; do \
-	  rm -rf build/install/$$p && \
-	  cmake --install build/$$p --prefix build/install/$$p >/dev/null && \
-	  toolchain=$$([ $$p = linux ] || echo -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-$$p.cmake) && \
-	  cmake -S examples -B build/examples/$$p -G Ninja -DCMAKE_BUILD_TYPE=Release $$toolchain \
-	    -DCMAKE_PREFIX_PATH=$(CURDIR)/build/install/$$p >/dev/null && \
-	  cmake --build build/examples/$$p || exit 1; \
-	done
+	  (cd build/$$p && cpack >cpack.log 2>&1) || { cat build/$$p/cpack.log; exit 1; }; \
+	  cp build/$$p/packages/*.zip build/$$p/packages/*.deb $(DIST)/ 2>/dev/null; \
+	done; \
+	for f in $(PACKAGES); do [ -f $$f ] || { echo "package: $$f was not made" >&2; exit 1; }; done
+	@echo "packages: $(notdir $(PACKAGES))"
 
 check: all
 	ctest --preset linux
+	@grep -h '^real boards' build/linux/Testing/Temporary/LastTest.log | sort -u
 
-# The x64 example under Wine, on a sample board served by the test driver.
+# tesmaron-ports on three real boards, each in a private mount namespace
+# (4 ports out of PCI order, a disabled port, none), then under Wine on a
+# sample board served by the test driver.
 WINE_E2E := tests/wine/wine_e2e.sh
 WINE_PREFIX := $(CURDIR)/build/linux/wineprefix
 demo: all
+	@tests/real_boards/linux_firmware.sh demo tests/real_boards/real-boards.txt \
+	  build/linux/tools/tesmaron-ports board-084 board-038 board-001
+	@echo "# under Wine, the x64 build on a sample board"
 	@$(WINE_E2E) setup $(WINE_PREFIX) $(DIST)/x64/tesmaron.dll build/x64/tests/wine/e2e.exe \
-	  build/x64/tests/wine/zolhlth.sys >/dev/null && \
+	  build/x64/tests/wine/zolhlth.sys tests/real_boards/real-boards.txt >/dev/null && \
 	$(WINE_E2E) start $(WINE_PREFIX) >/dev/null && \
-	$(WINE_E2E) demo $(WINE_PREFIX) build/examples/x64/tesmaron-ports.exe; \
+	$(WINE_E2E) demo $(WINE_PREFIX) build/x64/tools/tesmaron-ports.exe; \
 	status=$$?; \
 	$(WINE_E2E) stop $(WINE_PREFIX) >/dev/null; $(WINE_E2E) teardown $(WINE_PREFIX) >/dev/null; \
 	exit $$status
 
-# Fuzzes the attach sequence for FUZZ_SECONDS (default 60). New inputs go to
-# build/fuzz-corpus; a failing input lands in tests/fuzz/regressions/, to be
-# kept there as a regression case once fixed.
+# Fuzzes the attach sequence for FUZZ_SECONDS (default 60), starting from the
+# corpus and the real boards. New inputs go to build/fuzz-corpus; a failing
+# input lands in tests/fuzz/regressions/, to be kept there as a regression
+# case once fixed.
 FUZZ_SECONDS ?= 60
 fuzz: build
 	@mkdir -p build/fuzz-corpus
+	@tests/real_boards/linux_firmware.sh corpus tests/real_boards/real-boards.txt build/fuzz-boards
 	build/sanitize/tests/fuzz/fuzz_attach -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	  -artifact_prefix=tests/fuzz/regressions/ build/fuzz-corpus tests/fuzz/corpus tests/fuzz/regressions
+	  -artifact_prefix=tests/fuzz/regressions/ build/fuzz-corpus tests/fuzz/corpus tests/fuzz/regressions \
+	  build/fuzz-boards
 
 # Lookup timings beside a find_if baseline, then instructions per call.
 bench: build

@@ -1,4 +1,4 @@
-# Checks of the built products, read back: dist/, the installed package, reproducibility.
+# Checks of the built products, read back: dist/, the release packages, reproducibility.
 set(TESMARON_DIST_DIR ${PROJECT_SOURCE_DIR}/dist CACHE PATH "Where 'make' puts the built libraries")
 add_executable(image_tests image_test.cpp)
 target_compile_definitions(image_tests PRIVATE TESMARON_DIST_DIR="${TESMARON_DIST_DIR}")
@@ -10,8 +10,22 @@ foreach(arch x86 x64)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/reproducible.sh ${PROJECT_SOURCE_DIR} ${arch} ${TESMARON_DIST_DIR})
 endforeach()
 
-add_test(NAME PkgConfigConsumer
-         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/pkgconfig_consumer.sh ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/build/install/linux)
+# Each release package unpacked and built against as a user would; the
+# win64 example then runs under Wine (wine/).
+foreach(package tesmaron-${CPACK_PACKAGE_VERSION}-win32.zip tesmaron-${CPACK_PACKAGE_VERSION}-win64.zip
+                tesmaron_${CPACK_PACKAGE_VERSION}_amd64.deb)
+  add_test(NAME package.${package}
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package_consumer.sh ${PROJECT_SOURCE_DIR}
+                   ${TESMARON_DIST_DIR}/${package} ${TESMARON_DIST_DIR} ${CMAKE_CURRENT_BINARY_DIR}/packages)
+endforeach()
+
+# The real boards through the Linux object, and tesmaron-ports case by case,
+# each in a private mount namespace (skipped, with the reason, without one).
+set(_firmware ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/linux_firmware.sh)
+set(_boards ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt)
+add_test(NAME real-boards.linux COMMAND ${_firmware} boards ${_boards} $<TARGET_FILE:tesmaron-ports>)
+add_test(NAME tesmaron-ports.linux COMMAND ${_firmware} tool ${_boards} $<TARGET_FILE:tesmaron-ports>)
+set_tests_properties(real-boards.linux tesmaron-ports.linux PROPERTIES SKIP_RETURN_CODE 77)
 
 # A Visual Studio user's program, built for the MSVC ABI with clang and
 # lld-link against dist/; the x64 one then runs under Wine (wine/).

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Drives the end-to-end run under Wine, one step per call, so that CTest can
 # order the steps as fixtures and always run the cleanup ones:
-#   wine_e2e.sh setup PREFIX DLL E2E_EXE DRIVER_SYS   prefix, files, driver service
+#   wine_e2e.sh setup PREFIX DLL E2E_EXE DRIVER_SYS BOARDS   prefix, files, driver service
 #   wine_e2e.sh run PREFIX [SCENARIO ...]             e2e.exe against the copied DLL
 #   wine_e2e.sh start|stop PREFIX                     start or stop the driver
 #   wine_e2e.sh sample PREFIX EXE [ARG ...]          a program on a sample board, once
+#   wine_e2e.sh exec PREFIX EXE [ARG ...]            a program, the driver as it is
 #   wine_e2e.sh demo PREFIX EXAMPLE_EXE              the example program on a sample board
 #   wine_e2e.sh teardown PREFIX                       end the prefix's wineserver
 set -uo pipefail
@@ -44,8 +45,8 @@ on_sample_board() {
 
 case $step in
 setup)
-  dll=${1:?dll} exe=${2:?e2e.exe} sys=${3:?driver}
-  for f in "$dll" "$exe" "$sys"; do [[ -f $f ]] || die "missing $f (run 'make')"; done
+  dll=${1:?dll} exe=${2:?e2e.exe} sys=${3:?driver} boards=${4:?real-boards.txt}
+  for f in "$dll" "$exe" "$sys" "$boards"; do [[ -f $f ]] || die "missing $f (run 'make')"; done
   # A failure half-way must not leave a server running.
   trap '[[ $? -eq 0 ]] || wineserver -k 2>/dev/null' EXIT
   mkdir -p "$prefix"
@@ -60,7 +61,7 @@ setup)
   # A persistent server keeps the driver loaded between program runs.
   wineserver -p </dev/null >/dev/null 2>&1 || die "starting the wineserver failed"
   mkdir -p "$prefix/drive_c/tesmaron" "$prefix/drive_c/windows/system32/drivers"
-  cp "$dll" "$exe" "$prefix/drive_c/tesmaron/" &&
+  cp "$dll" "$exe" "$boards" "$prefix/drive_c/tesmaron/" &&
     cp "$sys" "$prefix/drive_c/windows/system32/drivers/zolhlth.sys" || die "copying into the prefix failed"
   if ! wine sc query "$SERVICE" >/dev/null 2>&1; then
     wine sc create "$SERVICE" type= kernel binPath= 'C:\windows\system32\drivers\zolhlth.sys' >/dev/null 2>&1 ||
@@ -88,6 +89,13 @@ sample)
   shift
   copy_in "$exe"
   on_sample_board "$(basename "$exe")" "$@"
+  ;;
+exec)
+  exe=${1:?program}
+  shift
+  copy_in "$exe"
+  wine "C:\\tesmaron\\$(basename "$exe")" "$@" 2>&1 | tr -d '\r'
+  exit "${PIPESTATUS[0]}"
   ;;
 demo)
   example=${1:?example program}

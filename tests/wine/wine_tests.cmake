@@ -4,7 +4,8 @@ set(TESMARON_X64_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/x64 CACHE PATH "The x64 p
 set(_wine ${CMAKE_CURRENT_LIST_DIR}/wine_e2e.sh)
 set(_prefix ${CMAKE_BINARY_DIR}/wineprefix)
 add_test(NAME wine.setup COMMAND ${_wine} setup ${_prefix} ${TESMARON_DIST_DIR}/x64/tesmaron.dll
-         ${TESMARON_X64_BUILD_DIR}/tests/wine/e2e.exe ${TESMARON_X64_BUILD_DIR}/tests/wine/zolhlth.sys)
+         ${TESMARON_X64_BUILD_DIR}/tests/wine/e2e.exe ${TESMARON_X64_BUILD_DIR}/tests/wine/zolhlth.sys
+         ${CMAKE_CURRENT_LIST_DIR}/../real_boards/real-boards.txt)
 add_test(NAME wine.driver-absent COMMAND ${_wine} run ${_prefix} driver-absent version-resource)
 add_test(NAME wine.driver-start COMMAND ${_wine} start ${_prefix})
 add_test(NAME wine.driver-stop COMMAND ${_wine} stop ${_prefix})
@@ -17,7 +18,7 @@ set_tests_properties(wine.driver-start PROPERTIES FIXTURES_SETUP WineDriver FIXT
 set_tests_properties(wine.driver-stop PROPERTIES FIXTURES_CLEANUP WineDriver FIXTURES_REQUIRED WinePrefix)
 set(_wine_tests wine.setup wine.driver-absent wine.driver-start wine.driver-stop wine.teardown)
 foreach(scenario probe-refused probe-fails fetch-refused fetch-fails fetch-answers-nothing
-                 two-ports thirty-one-ports lengths-differ length-below-header)
+                 two-ports thirty-one-ports lengths-differ length-below-header real-boards)
   add_test(NAME wine.${scenario} COMMAND ${_wine} run ${_prefix} ${scenario})
   set_tests_properties(wine.${scenario} PROPERTIES FIXTURES_REQUIRED "WinePrefix;WineDriver")
   list(APPEND _wine_tests wine.${scenario})
@@ -25,14 +26,28 @@ endforeach()
 # One prefix, one driver: never two of these at once.
 set_tests_properties(${_wine_tests} PROPERTIES RESOURCE_LOCK wine TIMEOUT 120)
 
-# The example program, built against the installed x64 package, on the
-# sample board: its whole transcript as expected.
-set(TESMARON_EXAMPLES_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/examples CACHE PATH "Where 'make' builds the examples")
-add_test(NAME wine.example
+# tesmaron-ports from the x64 build on the sample board: its whole
+# transcript as expected; and with no driver, the reason it gives.
+add_test(NAME wine.tesmaron-ports
          COMMAND bash -c "set -o pipefail; \"$0\" demo \"$1\" \"$2\" | diff -u \"$3\" -"
-                 ${_wine} ${_prefix} ${TESMARON_EXAMPLES_BUILD_DIR}/x64/tesmaron-ports.exe
+                 ${_wine} ${_prefix} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe
                  ${CMAKE_CURRENT_LIST_DIR}/demo_expected.txt)
-set_tests_properties(wine.example PROPERTIES FIXTURES_REQUIRED "WinePrefix;WineDriver" RESOURCE_LOCK wine TIMEOUT 120)
+add_test(NAME wine.tesmaron-ports-driver-absent
+         COMMAND ${_wine} exec ${_prefix} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe)
+set_tests_properties(wine.tesmaron-ports-driver-absent PROPERTIES FIXTURES_REQUIRED WinePrefix
+  PASS_REGULAR_EXPRESSION "no embedded network ports found: the health device [\\\\.]+ZolHlth cannot be opened \\(error 2")
+set_tests_properties(wine.driver-start PROPERTIES DEPENDS "wine.driver-absent;wine.tesmaron-ports-driver-absent")
+
+# The example, built against the unpacked win64 package (package.*win64*),
+# on the sample board.
+add_test(NAME wine.example
+         COMMAND bash -c "set -o pipefail; \"$0\" sample \"$1\" \"$2\" | diff -u \"$3\" -"
+                 ${_wine} ${_prefix} ${CMAKE_CURRENT_BINARY_DIR}/packages/list-ports.exe
+                 ${CMAKE_CURRENT_LIST_DIR}/example_expected.txt)
+set_tests_properties(wine.example PROPERTIES DEPENDS package.tesmaron-${CPACK_PACKAGE_VERSION}-win64.zip)
+set_tests_properties(wine.tesmaron-ports wine.example PROPERTIES
+  FIXTURES_REQUIRED "WinePrefix;WineDriver" RESOURCE_LOCK wine TIMEOUT 120)
+set_tests_properties(wine.tesmaron-ports-driver-absent PROPERTIES RESOURCE_LOCK wine TIMEOUT 120)
 
 # The MSVC-built x64 program (msvc.x64) on the sample board.
 add_test(NAME wine.msvc-consumer

@@ -1,0 +1,19 @@
+// Matching Windows network adapters to a PCI function: portable, so that it
+// is tested on every build with values recorded from SetupAPI.
+#include <algorithm>
+
+#include "system.h"
+
+std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapters, const PciAddress &address) {
+    std::vector<std::string> names;
+    for (const AdapterRecord &adapter : adapters) {
+        // SPDRP_ADDRESS of a PCI device: the device number in the high word,
+        // the function number in the low word.
+        if (adapter.bus_number == address.bus && adapter.address >> 16 == address.device &&
+            (adapter.address & 0xFFFF) == address.function && !adapter.connection_name.empty()) {
+            names.push_back(adapter.connection_name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
