@@ -7,7 +7,7 @@ VERSION := $(shell sed -n 's/^#define TESMARON_VERSION_STRING "\([0-9]*\.[0-9]*\
 PACKAGES := $(DIST)/tesmaron-$(VERSION)-win32.zip $(DIST)/tesmaron-$(VERSION)-win64.zip \
             $(DIST)/tesmaron_$(VERSION)_amd64.deb
 
-.PHONY: all bootstrap build dist package check demo fuzz bench clean
+.PHONY: all bootstrap build dist package check demo fuzz bench format clean
 
 all: dist package
 
@@ -78,6 +78,9 @@ bench: build
 	build/linux/tests/bench/lookup_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	tests/bench/icount.sh build/linux/tests/bench/lookup_icount
+
+format:
+	@scripts/format.sh
 
 clean:
 	rm -rf build $(DIST)

@@ -15,7 +15,6 @@ int main(void) {
         printf("%u  %02x:%02x.%x\n", port, bus, device, function);
 
     /* Which port is PCI function 02:00.1? */
-    if (LookupByPCIAddress(2, 0, 1, &port))
-        printf("02:00.1 is port %u\n", port);
+    if (LookupByPCIAddress(2, 0, 1, &port)) printf("02:00.1 is port %u\n", port);
     return 0;
 }

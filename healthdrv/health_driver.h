@@ -27,11 +27,11 @@ inline constexpr uint32_t REPLY_AREA_SIZE = 1024;
 static_assert(std::endian::native == std::endian::little);
 
 struct HealthRequest {
-    uint16_t command;         // HEALTH_COMMAND
-    uint16_t length;          // bytes of the structure asked for
+    uint16_t command;  // HEALTH_COMMAND
+    uint16_t length;   // bytes of the structure asked for
     uint8_t unset_4[4];
-    uint8_t structure_type;   // SMBIOS structure type
-    uint8_t selector;         // instance of that type
+    uint8_t structure_type;  // SMBIOS structure type
+    uint8_t selector;        // instance of that type
     uint8_t unset_10[6];
 };
 static_assert(sizeof(HealthRequest) == 16);
@@ -56,14 +56,13 @@ static_assert(sizeof(HealthReply) == REPLY_AREA_SIZE);
 extern HealthReply reply_area;
 
 inline uint16_t ReplyStatus(const uint8_t *reply) {
-    return static_cast<uint16_t>(reply[REPLY_STATUS_OFFSET] |
-                                 (reply[REPLY_STATUS_OFFSET + 1] << 8));
+    return static_cast<uint16_t>(reply[REPLY_STATUS_OFFSET] | (reply[REPLY_STATUS_OFFSET + 1] << 8));
 }
 
 // Clears the reply area, then sends one request. False when the
 // device-control call fails; the reply itself is judged by the caller.
-bool SendHealthRequest(HANDLE device_handle, uint8_t structure_type, uint16_t length,
-                       uint8_t selector, uint8_t *reply, uint32_t reply_size);
+bool SendHealthRequest(HANDLE device_handle, uint8_t structure_type, uint16_t length, uint8_t selector, uint8_t *reply,
+                       uint32_t reply_size);
 
 // Asks for the port structure twice (its length, then the whole of it) and
 // publishes the port table from the second reply. Leaves the table as it

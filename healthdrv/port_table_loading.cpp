@@ -21,15 +21,13 @@ void LoadPortTable(HANDLE device_handle) {
     uint8_t *reply = reply_area.bytes;
 
     // The probe only learns the structure's length.
-    if (!SendHealthRequest(device_handle, PORT_STRUCTURE_TYPE, PROBE_LENGTH, FIRST_INSTANCE,
-                           reply, REPLY_AREA_SIZE) ||
+    if (!SendHealthRequest(device_handle, PORT_STRUCTURE_TYPE, PROBE_LENGTH, FIRST_INSTANCE, reply, REPLY_AREA_SIZE) ||
         ReplyStatus(reply) == 0) {
         return;
     }
     const uint8_t probed_length = reply[REPLY_STRUCTURE_LENGTH_OFFSET];
 
-    if (!SendHealthRequest(device_handle, PORT_STRUCTURE_TYPE, probed_length, FIRST_INSTANCE,
-                           reply, REPLY_AREA_SIZE) ||
+    if (!SendHealthRequest(device_handle, PORT_STRUCTURE_TYPE, probed_length, FIRST_INSTANCE, reply, REPLY_AREA_SIZE) ||
         ReplyStatus(reply) == 0) {
         return;
     }

@@ -56,9 +56,7 @@ extern "C" {
  * address, the lower port number is given. A NULL port_out makes the call
  * return 0 without writing anything.
  */
-uint32_t TESMARON_CALL LookupByPCIAddress(uint32_t bus, uint32_t device,
-                                          uint32_t function,
-                                          uint32_t *port_out);
+uint32_t TESMARON_CALL LookupByPCIAddress(uint32_t bus, uint32_t device, uint32_t function, uint32_t *port_out);
 
 /*
  * LookupByPortNumber: which PCI function does a port number name?
@@ -71,10 +69,15 @@ uint32_t TESMARON_CALL LookupByPCIAddress(uint32_t bus, uint32_t device,
  * Returns 1 when the port exists, else 0. On 0 (port 0, a port past the last
  * one, no port list loaded, or any NULL out-pointer) none of the outputs is
  * written.
+ *
+ * Every entry of the firmware's list is a port, in its place: an entry the
+ * firmware marks disabled reads back as 00:00.0, as the firmware lists it,
+ * and returns 1. A loop over port numbers therefore stops only after the last
+ * port, never at a disabled one:
+ *
+ *   for (port = 1; LookupByPortNumber(&bus, &device, &function, port); ++port)
  */
-uint32_t TESMARON_CALL LookupByPortNumber(uint32_t *bus_out,
-                                          uint32_t *device_out,
-                                          uint32_t *function_out,
+uint32_t TESMARON_CALL LookupByPortNumber(uint32_t *bus_out, uint32_t *device_out, uint32_t *function_out,
                                           uint32_t port);
 
 #ifdef __cplusplus

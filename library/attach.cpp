@@ -8,8 +8,8 @@ namespace tesmaron {
 void OnLibraryAttach() {
     ResetPortTable();
 
-    HANDLE device = CreateFileA(HEALTH_DEVICE_PATH, HEALTH_DEVICE_ACCESS, HEALTH_DEVICE_SHARE,
-                                nullptr, HEALTH_DEVICE_DISPOSITION, 0, nullptr);
+    HANDLE device = CreateFileA(HEALTH_DEVICE_PATH, HEALTH_DEVICE_ACCESS, HEALTH_DEVICE_SHARE, nullptr,
+                                HEALTH_DEVICE_DISPOSITION, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE) return;  // no driver: load with an empty table
 
     LoadPortTable(device);

@@ -31,12 +31,10 @@ typedef struct _OVERLAPPED *LPOVERLAPPED;
 #define OPEN_EXISTING 3u
 
 extern "C" {
-HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
-                   LPSECURITY_ATTRIBUTES security_attributes, DWORD creation_disposition,
-                   DWORD flags_and_attributes, HANDLE template_file);
-BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer,
-                     DWORD in_buffer_size, LPVOID out_buffer, DWORD out_buffer_size,
-                     LPDWORD bytes_returned, LPOVERLAPPED overlapped);
+HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode, LPSECURITY_ATTRIBUTES security_attributes,
+                   DWORD creation_disposition, DWORD flags_and_attributes, HANDLE template_file);
+BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_buffer_size, LPVOID out_buffer,
+                     DWORD out_buffer_size, LPDWORD bytes_returned, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE object);
 }
 

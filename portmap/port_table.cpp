@@ -44,16 +44,15 @@ inline uint16_t AddressWord(const tesmaron::PortEntry &entry) {
 }
 
 // Entry i (from 0) is port i + 1; the first match wins.
-inline uint32_t Found(uint32_t *port_out, const tesmaron::PortEntry *entries,
-                      const tesmaron::PortEntry *match) {
+inline uint32_t Found(uint32_t *port_out, const tesmaron::PortEntry *entries, const tesmaron::PortEntry *match) {
     *port_out = static_cast<uint32_t>(match - entries) + 1;
     return 1;
 }
 
 }  // namespace
 
-extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL
-LookupByPCIAddress(uint32_t bus, uint32_t device, uint32_t function, uint32_t *port_out) {
+extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL LookupByPCIAddress(uint32_t bus, uint32_t device, uint32_t function,
+                                                                     uint32_t *port_out) {
     // A NULL out-pointer would crash the caller's process; answer "not found".
     if (port_out == nullptr) return 0;
     *port_out = 0;
@@ -82,15 +81,14 @@ LookupByPCIAddress(uint32_t bus, uint32_t device, uint32_t function, uint32_t *p
     return 0;
 }
 
-extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL
-LookupByPortNumber(uint32_t *bus_out, uint32_t *device_out, uint32_t *function_out, uint32_t port) {
+extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL LookupByPortNumber(uint32_t *bus_out, uint32_t *device_out,
+                                                                     uint32_t *function_out, uint32_t port) {
     // Unsigned: port 0 wraps to the largest value and fails with every other
     // port past the end, including those a signed caller would call negative.
     if (port - 1u >= port_table.entry_count) return 0;
     // A NULL out-pointer would crash the caller's process; answer "not found".
     // One test for all three: the lowest address is null when any one is.
-    const uintptr_t lowest = std::min({reinterpret_cast<uintptr_t>(bus_out),
-                                       reinterpret_cast<uintptr_t>(device_out),
+    const uintptr_t lowest = std::min({reinterpret_cast<uintptr_t>(bus_out), reinterpret_cast<uintptr_t>(device_out),
                                        reinterpret_cast<uintptr_t>(function_out)});
     if (lowest == 0) return 0;
 

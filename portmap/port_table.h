@@ -9,9 +9,9 @@ namespace tesmaron {
 
 // One port as the firmware's list holds it: 8 bytes, only the first two read.
 struct PortEntry {
-    uint8_t devfn;        // PCI device in bits 7-3, function in bits 2-0
-    uint8_t bus;          // PCI bus
-    uint8_t unread[6];    // carried along, read by neither lookup
+    uint8_t devfn;      // PCI device in bits 7-3, function in bits 2-0
+    uint8_t bus;        // PCI bus
+    uint8_t unread[6];  // carried along, read by neither lookup
 };
 static_assert(sizeof(PortEntry) == 8);
 static_assert(alignof(PortEntry) == 1, "entries sit at odd offsets in the reply");

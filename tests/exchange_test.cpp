@@ -16,8 +16,8 @@
 #include "portmap/port_table.h"
 #include "tesmaron.h"
 
-using test::HealthReply;
 using fake::Reply;
+using test::HealthReply;
 
 namespace {
 
@@ -185,8 +185,10 @@ TEST_F(ExchangeTest, RealBoards) {
             uint32_t got_bus = 0, device = 0, function = 0, port = 0;
             ASSERT_EQ(LookupByPortNumber(&got_bus, &device, &function, p), 1u) << "port " << p;
             EXPECT_EQ(got_bus << 8 | device << 3 | function, uint32_t{bus} << 8 | devfn) << "port " << p;
-            const uint32_t first = static_cast<uint32_t>(
-                std::find(board.ports.begin(), board.ports.end(), board.ports[p - 1]) - board.ports.begin()) + 1;
+            const uint32_t first =
+                static_cast<uint32_t>(std::find(board.ports.begin(), board.ports.end(), board.ports[p - 1]) -
+                                      board.ports.begin()) +
+                1;
             EXPECT_EQ(LookupByPCIAddress(bus, devfn >> 3, devfn & 7, &port), 1u);
             EXPECT_EQ(port, first) << "port " << p;
             checks += 2;

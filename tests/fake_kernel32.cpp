@@ -10,20 +10,24 @@ Device device;
 }  // namespace fake
 
 extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
-                              LPSECURITY_ATTRIBUTES security_attributes,
-                              DWORD creation_disposition, DWORD flags_and_attributes,
-                              HANDLE template_file) {
-    fake::device.opens.push_back({file_name ? file_name : "(null)", desired_access, share_mode,
-                                  creation_disposition, flags_and_attributes,
-                                  security_attributes == nullptr, template_file == nullptr});
+                              LPSECURITY_ATTRIBUTES security_attributes, DWORD creation_disposition,
+                              DWORD flags_and_attributes, HANDLE template_file) {
+    fake::device.opens.push_back({file_name ? file_name : "(null)", desired_access, share_mode, creation_disposition,
+                                  flags_and_attributes, security_attributes == nullptr, template_file == nullptr});
     return fake::device.open_fails ? INVALID_HANDLE_VALUE : fake::DEVICE;
 }
 
-extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer,
-                                DWORD in_buffer_size, LPVOID out_buffer, DWORD out_buffer_size,
-                                LPDWORD bytes_returned, LPOVERLAPPED overlapped) {
-    fake::Request request{device, io_control_code, {}, in_buffer_size, out_buffer_size,
-                          true, overlapped == nullptr, bytes_returned != nullptr};
+extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_buffer_size,
+                                LPVOID out_buffer, DWORD out_buffer_size, LPDWORD bytes_returned,
+                                LPOVERLAPPED overlapped) {
+    fake::Request request{device,
+                          io_control_code,
+                          {},
+                          in_buffer_size,
+                          out_buffer_size,
+                          true,
+                          overlapped == nullptr,
+                          bytes_returned != nullptr};
     std::memcpy(request.bytes.data(), in_buffer, std::min<DWORD>(in_buffer_size, 16));
     const auto *out = static_cast<const uint8_t *>(out_buffer);
     request.output_was_cleared = std::all_of(out, out + out_buffer_size, [](uint8_t b) { return b == 0; });

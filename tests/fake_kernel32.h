@@ -15,8 +15,8 @@ namespace fake {
 inline const HANDLE DEVICE = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x4D));
 
 struct Reply {
-    bool succeed = true;          // the DeviceIoControl result
-    std::vector<uint8_t> bytes;   // written to the output buffer, cut to fit
+    bool succeed = true;         // the DeviceIoControl result
+    std::vector<uint8_t> bytes;  // written to the output buffer, cut to fit
 };
 
 struct Open {
@@ -30,15 +30,15 @@ struct Request {
     DWORD code;
     std::array<uint8_t, 16> bytes;
     DWORD in_size, out_size;
-    bool output_was_cleared;      // every output byte was zero at the call
-    bool synchronous;             // no overlapped structure given
+    bool output_was_cleared;  // every output byte was zero at the call
+    bool synchronous;         // no overlapped structure given
     bool has_bytes_returned;
 };
 
 struct Device {
     // Script.
     bool open_fails = false;
-    std::vector<Reply> replies;   // one per request; a request past them fails
+    std::vector<Reply> replies;  // one per request; a request past them fails
     // Record.
     std::vector<Open> opens;
     std::vector<Request> requests;

@@ -10,8 +10,8 @@ namespace test {
 // body is `body`, zero-padded to length - 4 bytes.
 inline std::vector<uint8_t> HealthReply(uint16_t status, uint8_t length, std::vector<uint8_t> body = {},
                                         uint8_t type = 209) {
-    std::vector<uint8_t> reply{static_cast<uint8_t>(status), static_cast<uint8_t>(status >> 8),
-                               type, length, 0x34, 0x12};
+    std::vector<uint8_t> reply{
+        static_cast<uint8_t>(status), static_cast<uint8_t>(status >> 8), type, length, 0x34, 0x12};
     if (length > 4 && body.size() < length - 4u) body.resize(length - 4u);
     reply.insert(reply.end(), body.begin(), body.end());
     return reply;

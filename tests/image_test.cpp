@@ -47,7 +47,7 @@ struct WindowsImage {
     const char *format;
     const char *magic;
     unsigned long dll_characteristics;  // exactly these flags
-    long max_size;                       // bytes
+    long max_size;                      // bytes
 };
 
 void PrintTo(const WindowsImage &image, std::ostream *out) { *out << image.arch; }
@@ -76,8 +76,8 @@ TEST_P(WindowsImageTest, EntersAtTheLibraryAndHasNoTls) {
     EXPECT_TRUE(std::regex_search(p, std::regex(R"(Entry 9 0+ 0+ Thread Storage Directory)"))) << "a TLS directory";
     const unsigned long long base = std::stoull(Find(p, R"(ImageBase\s+([0-9a-f]+))"), nullptr, 16);
     const unsigned long long entry = base + std::stoull(Find(p, R"(AddressOfEntryPoint\s+([0-9a-f]+))"), nullptr, 16);
-    const std::string text = Find(RunTool(std::string(GetParam().objdump) + " -h " + Dll()),
-                                  R"(\.text\s+([0-9a-f]+\s+[0-9a-f]+))");
+    const std::string text =
+        Find(RunTool(std::string(GetParam().objdump) + " -h " + Dll()), R"(\.text\s+([0-9a-f]+\s+[0-9a-f]+))");
     std::istringstream fields(text);
     unsigned long long size = 0, start = 0;
     fields >> std::hex >> size >> start;
@@ -103,7 +103,10 @@ TEST_P(WindowsImageTest, ExportTable) {
     std::map<std::string, int> ordinals;
     bool in_names = false;
     for (const std::string &line : Lines(p)) {
-        if (line.find("[Ordinal/Name Pointer] Table") != std::string::npos) { in_names = true; continue; }
+        if (line.find("[Ordinal/Name Pointer] Table") != std::string::npos) {
+            in_names = true;
+            continue;
+        }
         std::smatch m;
         if (in_names && std::regex_match(line, m, std::regex(R"(\s+\[\s*(\d+)\] (\S+))"))) {
             ordinals[m[2]] = std::stoi(m[1]) + 1;
@@ -143,13 +146,13 @@ TEST_P(WindowsImageTest, VersionResourceFixedInfo) {
     uint32_t f[13];
     std::memcpy(f, image.data() + at, sizeof(f));
     const uint32_t expected[13] = {
-        0xFEEF04BD, 0x00010000,            // signature, structure version
-        0x00010000, 0x00000000,            // file version 1.0.0.0
-        0x00010000, 0x00000000,            // product version 1.0.0.0
-        0x3F, 0x08,                        // flags mask, VS_FF_PRIVATEBUILD
-        0x00040004,                        // VOS_NT_WINDOWS32
-        2, 0,                              // VFT_DLL, no subtype
-        0, 0,                              // no file date
+        0xFEEF04BD, 0x00010000,  // signature, structure version
+        0x00010000, 0x00000000,  // file version 1.0.0.0
+        0x00010000, 0x00000000,  // product version 1.0.0.0
+        0x3F,       0x08,        // flags mask, VS_FF_PRIVATEBUILD
+        0x00040004,              // VOS_NT_WINDOWS32
+        2,          0,           // VFT_DLL, no subtype
+        0,          0,           // no file date
     };
     for (int i = 0; i < 13; ++i) EXPECT_EQ(f[i], expected[i]) << "field " << i;
 }
@@ -179,14 +182,17 @@ TEST_P(WindowsImageTest, VersionResourceStrings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dll, WindowsImageTest,
-                         ::testing::Values(
-                             WindowsImage{"x86", "i686-w64-mingw32-objdump", "i686-w64-mingw32-windres", "pei-i386", "010b", 0x140, 6144},
-                             WindowsImage{"x64", "x86_64-w64-mingw32-objdump", "x86_64-w64-mingw32-windres", "pei-x86-64", "020b", 0x160, 7168}),
+                         ::testing::Values(WindowsImage{"x86", "i686-w64-mingw32-objdump", "i686-w64-mingw32-windres",
+                                                        "pei-i386", "010b", 0x140, 6144},
+                                           WindowsImage{"x64", "x86_64-w64-mingw32-objdump",
+                                                        "x86_64-w64-mingw32-windres", "pei-x86-64", "020b", 0x160,
+                                                        7168}),
                          [](const auto &info) { return std::string(info.param.arch); });
 
 std::set<std::string> DynamicSymbols(const char *which) {
     std::set<std::string> names;
-    for (const std::string &line : Lines(RunTool(std::string("nm -D ") + which + " " TESMARON_DIST_DIR "/linux/libtesmaron.so"))) {
+    for (const std::string &line :
+         Lines(RunTool(std::string("nm -D ") + which + " " TESMARON_DIST_DIR "/linux/libtesmaron.so"))) {
         std::smatch m;
         if (std::regex_match(line, m, std::regex(R"(.* ([A-Za-z]) ([^@ ]+)(@.*)?)"))) names.insert(m[2]);
     }
@@ -194,8 +200,7 @@ std::set<std::string> DynamicSymbols(const char *which) {
 }
 
 TEST(SharedObjectImage, ExportsExactlyTheTwoLookups) {
-    EXPECT_EQ(DynamicSymbols("--defined-only"),
-              (std::set<std::string>{"LookupByPCIAddress", "LookupByPortNumber"}));
+    EXPECT_EQ(DynamicSymbols("--defined-only"), (std::set<std::string>{"LookupByPCIAddress", "LookupByPortNumber"}));
 }
 
 // Loaded by the dynamic loader, its attach has run (against this machine's
@@ -224,7 +229,8 @@ TEST(SharedObjectImage, LoadsAndAnswers) {
 
 // The library runs inside other programs: no heap and no lock of its own.
 TEST(SharedObjectImage, ImportsNoAllocationOrLocking) {
-    const std::regex forbidden(R"((malloc|calloc|realloc|free|aligned_alloc|posix_memalign|memalign|valloc|_Zn[wa].*|_Zd[la].*|pthread_.*|mtx_.*|sem_.*))");
+    const std::regex forbidden(
+        R"((malloc|calloc|realloc|free|aligned_alloc|posix_memalign|memalign|valloc|_Zn[wa].*|_Zd[la].*|pthread_.*|mtx_.*|sem_.*))");
     for (const std::string &name : DynamicSymbols("--undefined-only")) {
         EXPECT_FALSE(std::regex_match(name, forbidden)) << name;
     }

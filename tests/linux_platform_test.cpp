@@ -1,5 +1,6 @@
 // The Linux stand-in for the health device, over fixture folders laid out
-// like /sys/firmware/dmi/entries.
+// like /sys/firmware/dmi/entries; and tesmaron-ports' matching of Windows
+// adapters, over recorded values.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "platform/linux/smbios_device.h"
 #include "portmap/port_table.h"
 #include "tesmaron.h"
+#include "tools/system.h"
 
 namespace fs = std::filesystem;
 using tesmaron::linux_platform::OpenSmbiosEntries;
@@ -22,8 +24,8 @@ namespace {
 
 // A type-209 structure as the kernel shows it: header, two ports on bus 2,
 // then the (empty) string set.
-const std::vector<uint8_t> TWO_PORTS = {0xD1, 20, 0x34, 0x12, 0x00, 2, 0, 0, 0, 0, 0, 0,
-                                        0x01, 2, 0, 0, 0, 0, 0, 0, 0, 0};
+const std::vector<uint8_t> TWO_PORTS = {0xD1, 20,   0x34, 0x12, 0x00, 2, 0, 0, 0, 0, 0,
+                                        0,    0x01, 2,    0,    0,    0, 0, 0, 0, 0, 0};
 
 class SmbiosFolder : public ::testing::Test {
 protected:
@@ -98,10 +100,10 @@ TEST_F(SmbiosFolder, CutsALongStructureToTheOutputBuffer) {
 TEST_F(SmbiosFolder, RefusesMalformedRequests) {
     AddStructure("209-0", TWO_PORTS);
     Open();
-    EXPECT_FALSE(Ask(209, 0, 1024, 0x000721E4));                    // another control code
+    EXPECT_FALSE(Ask(209, 0, 1024, 0x000721E4));                              // another control code
     EXPECT_FALSE(Ask(209, 0, 1024, tesmaron::IOCTL_HEALTH_REQUEST, 0x1006));  // another command
     EXPECT_FALSE(Ask(209, 0, 1024, tesmaron::IOCTL_HEALTH_REQUEST, tesmaron::HEALTH_COMMAND, 15));
-    EXPECT_FALSE(Ask(209, 0, 5));                                   // no room for a header
+    EXPECT_FALSE(Ask(209, 0, 5));  // no room for a header
     EXPECT_EQ(reply_[0] | reply_[1], 0);
 }
 
@@ -129,3 +131,36 @@ TEST_F(SmbiosFolder, LoadsThePortTable) {
 }
 
 }  // namespace
+
+// tesmaron-ports on Windows: adapters as SetupAPI reported them on a board
+// with four ports on buses 4 and 3, beside adapters on other buses.
+TEST(AdapterMatching, NamesTheAdaptersAtAPciFunction) {
+    const std::vector<AdapterRecord> adapters = {
+        {"PCI", 4, 0x00000000, "Ethernet"},
+        {"PCI", 4, 0x00000001, "Ethernet 2"},
+        {"PCI", 3, 0x00000000, "SLOT 3 Port 1"},
+        {"PCI", 3, 0x00000000, "vEthernet (team)"},
+        {"PCI", 3, 0x00000001, ""},            // no connection: not a name
+        {"USB", 0, 0x00000001, "Ethernet 7"},  // reads like 00:00.1, is not PCI
+        {"ROOT", 0, 0x00000000, "Loopback"},
+        {"PCI", 2, 0x00050002, "Ethernet 9"},  // device 5, function 2
+    };
+    const struct {
+        PciAddress address;
+        std::vector<std::string> names;
+    } cases[] = {
+        {{4, 0, 0}, {"Ethernet"}},
+        {{4, 0, 1}, {"Ethernet 2"}},
+        {{3, 0, 0}, {"SLOT 3 Port 1", "vEthernet (team)"}},
+        {{3, 0, 1}, {}},
+        {{0, 0, 1}, {}},
+        {{0, 0, 0}, {}},
+        {{2, 5, 2}, {"Ethernet 9"}},
+        {{2, 2, 5}, {}},
+        {{4, 1, 0}, {}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(AdapterNamesAt(adapters, c.address), c.names)
+            << c.address.bus << ":" << c.address.device << "." << c.address.function;
+    }
+}

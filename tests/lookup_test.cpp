@@ -60,7 +60,10 @@ TEST_F(LookupTest, EmptyTableFindsNothingAndStillClearsPortOut) {
 // Port bounds: the comparison is unsigned, so "negative" ports are too large.
 TEST_F(LookupTest, PortNumberBounds) {
     Publish({Entry(1, 0, 0), Entry(1, 0, 1), Entry(3, 1, 2)});
-    const struct { uint32_t port; uint32_t found; } cases[] = {
+    const struct {
+        uint32_t port;
+        uint32_t found;
+    } cases[] = {
         {0, 0}, {1, 1}, {3, 1}, {4, 0}, {0x80000000u, 0}, {0xFFFFFFFFu, 0},
     };
     for (const auto &c : cases) {
@@ -83,14 +86,16 @@ TEST_F(LookupTest, PortNumberBounds) {
 // Only the low 8/5/3 bits of bus/device/function take part.
 TEST_F(LookupTest, WideArgumentsUseTheirLowBits) {
     Publish({Entry(1, 0, 0), Entry(1, 1, 0), Entry(1, 0, 1), Entry(2, 1, 1)});
-    const struct { uint32_t bus, device, function, port; } cases[] = {
-        {0x101, 0, 0, 1},          // bus 0x101 is bus 1
-        {1, 33, 0, 2},             // device 33 is device 1
-        {1, 32, 0, 1},             // device 32 is device 0
-        {1, 0, 9, 3},              // function 9 is function 1
+    const struct {
+        uint32_t bus, device, function, port;
+    } cases[] = {
+        {0x101, 0, 0, 1},  // bus 0x101 is bus 1
+        {1, 33, 0, 2},     // device 33 is device 1
+        {1, 32, 0, 1},     // device 32 is device 0
+        {1, 0, 9, 3},      // function 9 is function 1
         {0xFFFFFF02u, 0xFFFFFFE1u, 0xFFFFFFF9u, 4},
         {2, 1, 2, 0},
-        {0x200, 0, 0, 0},          // bus 0
+        {0x200, 0, 0, 0},  // bus 0
     };
     for (const auto &c : cases) {
         uint32_t port = UNTOUCHED;

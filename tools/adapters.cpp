@@ -7,10 +7,12 @@
 std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapters, const PciAddress &address) {
     std::vector<std::string> names;
     for (const AdapterRecord &adapter : adapters) {
-        // SPDRP_ADDRESS of a PCI device: the device number in the high word,
-        // the function number in the low word.
-        if (adapter.bus_number == address.bus && adapter.address >> 16 == address.device &&
-            (adapter.address & 0xFFFF) == address.function && !adapter.connection_name.empty()) {
+        // Bus numbers and addresses mean something else on every bus: a USB
+        // adapter's may read like a PCI function's. On PCI, the address holds
+        // the device number in the high word, the function in the low word.
+        if (adapter.enumerator == "PCI" && adapter.bus_number == address.bus &&
+            adapter.address >> 16 == address.device && (adapter.address & 0xFFFF) == address.function &&
+            !adapter.connection_name.empty()) {
             names.push_back(adapter.connection_name);
         }
     }

@@ -19,9 +19,11 @@ std::vector<std::string> InterfaceNames(const PciAddress &address);
 // Why the library found no port, as far as the tool can tell: one phrase.
 std::string NoPortsReason();
 
-// A network adapter as SetupAPI describes it: its PCI bus number, its
-// address on the bus (device << 16 | function) and its connection name.
+// A network adapter as SetupAPI describes it: the bus that enumerated it
+// ("PCI", "USB", ...), its bus number and its address on that bus (on PCI,
+// device << 16 | function), and its connection name.
 struct AdapterRecord {
+    std::string enumerator;
     uint32_t bus_number;
     uint32_t address;
     std::string connection_name;

@@ -51,11 +51,14 @@ std::vector<AdapterRecord> PresentAdapters() {
     device.cbSize = sizeof(device);
     for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
         DWORD bus = 0, address = 0;
-        if (SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_BUSNUMBER, nullptr, reinterpret_cast<BYTE *>(&bus),
+        wchar_t enumerator[32];
+        if (SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_ENUMERATOR_NAME, nullptr,
+                                              reinterpret_cast<BYTE *>(enumerator), sizeof(enumerator), nullptr) &&
+            SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_BUSNUMBER, nullptr, reinterpret_cast<BYTE *>(&bus),
                                               sizeof(bus), nullptr) &&
-            SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_ADDRESS, nullptr,
-                                              reinterpret_cast<BYTE *>(&address), sizeof(address), nullptr)) {
-            adapters.push_back({bus, address, ConnectionName(set, &device)});
+            SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_ADDRESS, nullptr, reinterpret_cast<BYTE *>(&address),
+                                              sizeof(address), nullptr)) {
+            adapters.push_back({Utf8(enumerator), bus, address, ConnectionName(set, &device)});
         }
     }
     SetupDiDestroyDeviceInfoList(set);

@@ -27,6 +27,8 @@ const char DETAILS[] =
     "\n"
     "  1  02:00.0  eno1\n"
     "\n"
+    "A port the firmware marks disabled keeps its number and shows as 00:00.0.\n"
+    "\n"
     "  --port N      only port N (from 1)\n"
     "  --pci ADDR    only the port at PCI address BB:DD.F or 0000:BB:DD.F (hex)\n"
     "  --json        one JSON array on standard output, for scripts:\n"
@@ -68,16 +70,18 @@ bool ParsePci(const char *text, PciAddress &address, std::string &error) {
     const bool has_domain = std::strchr(text, ':') != std::strrchr(text, ':');
     uint32_t domain = 0;
     if ((has_domain && !ParseHex(at, 4, ':', domain)) || !ParseHex(at, 2, ':', address.bus) ||
-        !ParseHex(at, 2, '.', address.device) || !ParseHex(at, 1, '\0', address.function) ||
-        address.device > 0x1F || address.function > 7) {
+        !ParseHex(at, 2, '.', address.device) || !ParseHex(at, 1, '\0', address.function) || address.device > 0x1F ||
+        address.function > 7) {
         error = std::string("--pci ") + text + ": not a PCI address BB:DD.F (hex; device 00-1f, function 0-7)";
         return false;
     }
     if (domain != 0) {
         char reason[160];
         std::snprintf(reason, sizeof(reason),
-                      "--pci %s: PCI domain %04" PRIx32 " cannot be looked up; the firmware's port list "
-                      "holds domain 0000 only", text, domain);
+                      "--pci %s: PCI domain %04" PRIx32
+                      " cannot be looked up; the firmware's port list "
+                      "holds domain 0000 only",
+                      text, domain);
         error = reason;
         return false;
     }
@@ -186,16 +190,20 @@ int main(int argc, char **argv) {
             return BadArguments("unknown argument '" + arg + "'");
         }
     }
-    if (port_text != nullptr && pci_text != nullptr) return BadArguments("--port and --pci ask two questions; give one");
+    if (port_text != nullptr && pci_text != nullptr)
+        return BadArguments("--port and --pci ask two questions; give one");
 
     std::vector<Port> ports;
     std::string missing;
     if (port_text != nullptr) {
         Port port;
         uint32_t number = 0;
-        if (!ParsePort(port_text, number)) return BadArguments(std::string("--port ") + port_text + ": not a port number from 1");
-        if (PortAt(number, port)) ports.push_back(port);
-        else missing = NotFound("there is no port " + std::to_string(number));
+        if (!ParsePort(port_text, number))
+            return BadArguments(std::string("--port ") + port_text + ": not a port number from 1");
+        if (PortAt(number, port))
+            ports.push_back(port);
+        else
+            missing = NotFound("there is no port " + std::to_string(number));
     } else if (pci_text != nullptr) {
         Port port{0, {}, {}};
         std::string error;
@@ -211,8 +219,10 @@ int main(int argc, char **argv) {
         if (ports.empty()) missing = NotFound("");
     }
 
-    if (json) PrintJson(ports);
-    else PrintLines(ports);
+    if (json)
+        PrintJson(ports);
+    else
+        PrintLines(ports);
     if (!missing.empty()) {
         std::fprintf(stderr, "tesmaron-ports: %s\n", missing.c_str());
         return 1;

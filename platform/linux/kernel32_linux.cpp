@@ -44,8 +44,7 @@ HANDLE OpenSmbiosEntries(const char *root) {
 using namespace tesmaron;
 using namespace tesmaron::linux_platform;
 
-extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
-                              DWORD, HANDLE) {
+extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
     if (file_name == nullptr || std::strcmp(file_name, HEALTH_DEVICE_PATH) != 0) {
         return INVALID_HANDLE_VALUE;
     }
@@ -54,13 +53,12 @@ extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD, DWORD, LPSECURITY_ATTRIBU
 
 // Answers a health request: status 1 and the structure's bytes, cut to fit
 // the output buffer, or status 0 when the firmware lists no such structure.
-extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer,
-                                DWORD in_buffer_size, LPVOID out_buffer, DWORD out_buffer_size,
-                                LPDWORD bytes_returned, LPOVERLAPPED overlapped) {
+extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_buffer_size,
+                                LPVOID out_buffer, DWORD out_buffer_size, LPDWORD bytes_returned,
+                                LPOVERLAPPED overlapped) {
     if (bytes_returned != nullptr) *bytes_returned = 0;
-    if (io_control_code != IOCTL_HEALTH_REQUEST || overlapped != nullptr ||
-        in_buffer == nullptr || in_buffer_size < sizeof(HealthRequest) ||
-        out_buffer == nullptr || out_buffer_size < REPLY_BODY_OFFSET) {
+    if (io_control_code != IOCTL_HEALTH_REQUEST || overlapped != nullptr || in_buffer == nullptr ||
+        in_buffer_size < sizeof(HealthRequest) || out_buffer == nullptr || out_buffer_size < REPLY_BODY_OFFSET) {
         return 0;
     }
     HealthRequest request;
@@ -68,8 +66,7 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
     if (request.command != HEALTH_COMMAND) return 0;
 
     char name[32];
-    std::snprintf(name, sizeof(name), "%u-%u/raw", unsigned{request.structure_type},
-                  unsigned{request.selector});
+    std::snprintf(name, sizeof(name), "%u-%u/raw", unsigned{request.structure_type}, unsigned{request.selector});
     auto *out = static_cast<uint8_t *>(out_buffer);
     const int fd = openat(DescriptorOf(device), name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {

@@ -22,11 +22,16 @@ int main(int argc, char **argv) {
     auto by_port = baseline ? bench::BaselineLookupByPortNumber : LookupByPortNumber;
     bench::Address a{};
     uint32_t port = 0;
-    if (std::strcmp(what, "hit_port_1") == 0) a = bench::AddressOf(1);
-    else if (std::strcmp(what, "hit_port_31") == 0) a = bench::AddressOf(31);
-    else if (std::strcmp(what, "miss_31_entries") == 0) a = bench::MISSING;
-    else if (std::strcmp(what, "port_in_range") == 0) port = 17;
-    else if (std::strcmp(what, "port_out_of_range") == 0) port = 32;
+    if (std::strcmp(what, "hit_port_1") == 0)
+        a = bench::AddressOf(1);
+    else if (std::strcmp(what, "hit_port_31") == 0)
+        a = bench::AddressOf(31);
+    else if (std::strcmp(what, "miss_31_entries") == 0)
+        a = bench::MISSING;
+    else if (std::strcmp(what, "port_in_range") == 0)
+        port = 17;
+    else if (std::strcmp(what, "port_out_of_range") == 0)
+        port = 32;
     else {
         std::fprintf(stderr, "lookup_icount: unknown case %s\n", name);
         return 2;

@@ -67,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         Require(bus <= 255 && device_number <= 31 && function <= 7);
         Require(LookupByPCIAddress(bus, device_number, function, &port) == 1);
         Require(port >= 1 && port <= p);
-        Require(table.entries[port - 1].bus == bus &&
-                table.entries[port - 1].devfn == (device_number << 3 | function));
+        Require(table.entries[port - 1].bus == bus && table.entries[port - 1].devfn == (device_number << 3 | function));
     }
     uint32_t bus = 0, device_number = 0, function = 0;
     Require(LookupByPortNumber(&bus, &device_number, &function, table.entry_count + 1) == 0);

@@ -10,8 +10,8 @@
 extern "C" {
 #endif
 __declspec(dllimport) void *__stdcall GetStdHandle(unsigned long which);
-__declspec(dllimport) int __stdcall WriteFile(void *file, const void *bytes, unsigned long size,
-                                              unsigned long *written, void *overlapped);
+__declspec(dllimport) int __stdcall WriteFile(void *file, const void *bytes, unsigned long size, unsigned long *written,
+                                              void *overlapped);
 __declspec(dllimport) void __stdcall ExitProcess(unsigned int code);
 #ifdef __cplusplus
 }

@@ -15,8 +15,8 @@ namespace test {
 
 struct Board {
     std::string name;
-    std::vector<uint8_t> structure;                     // type, length, handle, entries
-    std::vector<std::pair<uint8_t, uint8_t>> ports;     // (bus, devfn) of port 1, 2, ...
+    std::vector<uint8_t> structure;                  // type, length, handle, entries
+    std::vector<std::pair<uint8_t, uint8_t>> ports;  // (bus, devfn) of port 1, 2, ...
 };
 
 // Empty when the file cannot be read or a line is not a board.

@@ -64,8 +64,8 @@ bool SetScript(HANDLE control, const std::vector<Reply> &replies) {
         script.insert(script.end(), r.bytes.begin(), r.bytes.end());
     }
     DWORD returned = 0;
-    return DeviceIoControl(control, TEST_SET_SCRIPT_CODE, script.data(), static_cast<DWORD>(script.size()),
-                           nullptr, 0, &returned, nullptr);
+    return DeviceIoControl(control, TEST_SET_SCRIPT_CODE, script.data(), static_cast<DWORD>(script.size()), nullptr, 0,
+                           &returned, nullptr);
 }
 
 Record GetRecord(HANDLE control) {
@@ -129,8 +129,8 @@ void ExpectPorts(const Library &lib, const std::vector<std::pair<uint8_t, uint8_
               "port %u reads back as %u:%u.%u", p, bus, device, function);
         uint32_t first = 1;
         while (bus_devfn[first - 1] != bus_devfn[p - 1]) ++first;
-        Check(lib.by_pci(bus, device, function, &port) == 1 && port == first, "%u:%u.%u maps to port %u, not %u",
-              bus, device, function, port, first);
+        Check(lib.by_pci(bus, device, function, &port) == 1 && port == first, "%u:%u.%u maps to port %u, not %u", bus,
+              device, function, port, first);
     }
     uint32_t bus = 0, device = 0, function = 0;
     Check(lib.by_port(&bus, &device, &function, count + 1) == 0, "port %u exists", count + 1);
@@ -188,9 +188,9 @@ void ProbeRefused() {
 void ProbeFails() { ExpectRequests(WithDriver({{false, HealthReply(1, 20)}}, ExpectEmpty), 1); }
 
 void FetchRefused() {
-    ExpectRequests(WithDriver({{true, HealthReply(1, 20)}, {true, HealthReply(0, 20, PortEntries(TWO_PORTS))}},
-                              ExpectEmpty),
-                   2, 20);
+    ExpectRequests(
+        WithDriver({{true, HealthReply(1, 20)}, {true, HealthReply(0, 20, PortEntries(TWO_PORTS))}}, ExpectEmpty), 2,
+        20);
 }
 
 void FetchFails() {
@@ -212,7 +212,8 @@ void TwoPorts() {
             Check(lib.by_pci(2, 0, 1, &port) == 1 && port == 2, "02:00.1 is not port 2 (%u)", port);
             ExpectPorts(lib, TWO_PORTS);
             // A thread's attach and detach leave the table as it was.
-            HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+            HANDLE thread = CreateThread(
+                nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
             WaitForSingleObject(thread, INFINITE);
             CloseHandle(thread);
             ExpectPorts(lib, TWO_PORTS);
@@ -222,7 +223,8 @@ void TwoPorts() {
 
 void ThirtyOnePorts() {
     std::vector<std::pair<uint8_t, uint8_t>> ports;
-    for (int i = 0; i < 31; ++i) ports.emplace_back(static_cast<uint8_t>(i * 8 + 7), static_cast<uint8_t>(i * 8 + (i & 7)));
+    for (int i = 0; i < 31; ++i)
+        ports.emplace_back(static_cast<uint8_t>(i * 8 + 7), static_cast<uint8_t>(i * 8 + (i & 7)));
     const Record record = WithDriver({{true, HealthReply(1, 255)}, {true, HealthReply(1, 255, PortEntries(ports))}},
                                      [&](const Library &lib) { ExpectPorts(lib, ports); });
     ExpectRequests(record, 2, 255);
@@ -231,9 +233,10 @@ void ThirtyOnePorts() {
 // The fetched structure's own length counts: (28 - 4) / 8 = 3 entries.
 void LengthsDiffer() {
     std::vector<std::pair<uint8_t, uint8_t>> ports = {{1, 0x08}, {1, 0x09}, {3, 0x0A}, {4, 0x10}};
-    const Record record = WithDriver(
-        {{true, HealthReply(1, 40)}, {true, HealthReply(1, 28, PortEntries(ports))}},
-        [&](const Library &lib) { ExpectPorts(lib, {ports.begin(), ports.begin() + 3}); });
+    const Record record = WithDriver({{true, HealthReply(1, 40)}, {true, HealthReply(1, 28, PortEntries(ports))}},
+                                     [&](const Library &lib) {
+                                         ExpectPorts(lib, {ports.begin(), ports.begin() + 3});
+                                     });
     ExpectRequests(record, 2, 40);
 }
 
@@ -295,7 +298,9 @@ void VersionResource() {
     Check(fixed->dwFileType == VFT_DLL && fixed->dwFileSubtype == 0, "file type %lu/%lu", fixed->dwFileType,
           fixed->dwFileSubtype);
 
-    const struct { const char *key, *value; } strings[] = {
+    const struct {
+        const char *key, *value;
+    } strings[] = {
         {"CompanyName", "tesmaron developers"},
         {"FileDescription", "Embedded network interface controller mapping library"},
         {"FileVersion", "1.0.0.0 (x64 release)"},
@@ -310,9 +315,10 @@ void VersionResource() {
         Check(value == s.value, "%s is \"%s\"", s.key, value.c_str());
     }
     DWORD *translation = nullptr;
-    Check(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<LPVOID *>(&translation),
-                         &length) && length == 4 && translation != nullptr && *translation == 0x04B00409,
-          "Translation is not 0x0409, 0x04B0");
+    Check(
+        VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<LPVOID *>(&translation), &length) &&
+            length == 4 && translation != nullptr && *translation == 0x04B00409,
+        "Translation is not 0x0409, 0x04B0");
 }
 
 const struct {
@@ -343,7 +349,8 @@ int ScriptSampleBoard() {
         std::fprintf(stderr, "e2e: the test driver is not running\n");
         return 1;
     }
-    const bool ok = SetScript(control, {{true, HealthReply(1, length)}, {true, HealthReply(1, length, PortEntries(board))}});
+    const bool ok =
+        SetScript(control, {{true, HealthReply(1, length)}, {true, HealthReply(1, length, PortEntries(board))}});
     CloseHandle(control);
     return ok ? 0 : 1;
 }

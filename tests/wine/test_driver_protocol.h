@@ -37,8 +37,8 @@ typedef struct {
 typedef struct {
     uint32_t opens;
     uint32_t closes;
-    uint32_t request_count;        /* health requests, also those past TEST_MAX_REQUESTS */
-    uint32_t unknown_code_count;   /* control codes the device does not know */
+    uint32_t request_count;      /* health requests, also those past TEST_MAX_REQUESTS */
+    uint32_t unknown_code_count; /* control codes the device does not know */
     RecordedRequest requests[TEST_MAX_REQUESTS];
 } Record;
 

@@ -76,17 +76,17 @@ static NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
         return Complete(irp, STATUS_INVALID_PARAMETER, 0);
     }
     switch (code) {
-    case TEST_HEALTH_REQUEST_CODE:
-        return HealthRequest(irp, buffer, in_length, out_length);
-    case TEST_SET_SCRIPT_CODE:
-        return Complete(irp, SetScript(buffer, in_length), 0);
-    case TEST_GET_RECORD_CODE:
-        if (out_length < sizeof(record)) return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
-        RtlCopyMemory(buffer, &record, sizeof(record));
-        return Complete(irp, STATUS_SUCCESS, sizeof(record));
-    default:
-        ++record.unknown_code_count;
-        return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+        case TEST_HEALTH_REQUEST_CODE:
+            return HealthRequest(irp, buffer, in_length, out_length);
+        case TEST_SET_SCRIPT_CODE:
+            return Complete(irp, SetScript(buffer, in_length), 0);
+        case TEST_GET_RECORD_CODE:
+            if (out_length < sizeof(record)) return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
+            RtlCopyMemory(buffer, &record, sizeof(record));
+            return Complete(irp, STATUS_SUCCESS, sizeof(record));
+        default:
+            ++record.unknown_code_count;
+            return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
     }
 }
 
