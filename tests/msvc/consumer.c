@@ -19,33 +19,24 @@ __declspec(dllimport) void __stdcall ExitProcess(unsigned int code);
 
 #define STD_OUTPUT_HANDLE ((unsigned long)-11)
 
-static char *put_hex(char *at, uint32_t value, int digits) {
+static void put_hex(char *at, uint32_t value, int digits) {
     while (digits-- > 0) *at++ = "0123456789abcdef"[(value >> (4 * digits)) & 15];
-    return at;
 }
 
-/* "P  BB:DD.F -> P\n" for ports 1 to 9. */
+/* "P  BB:DD.F -> P" for ports 1 to 9, the second P from the reverse lookup. */
 void __cdecl consumer_main(void) {
+    static const char pattern[] = "P  BB:DD.F -> P\n";
     uint32_t port, bus, device, function, back;
-    unsigned long written;
+    unsigned long written, i;
     for (port = 1; port < 10 && LookupByPortNumber(&bus, &device, &function, port); ++port) {
-        char line[32];
-        char *at = line;
-        *at++ = (char)('0' + port);
-        *at++ = ' ';
-        *at++ = ' ';
-        at = put_hex(at, bus, 2);
-        *at++ = ':';
-        at = put_hex(at, device, 2);
-        *at++ = '.';
-        at = put_hex(at, function, 1);
-        *at++ = ' ';
-        *at++ = '-';
-        *at++ = '>';
-        *at++ = ' ';
-        *at++ = LookupByPCIAddress(bus, device, function, &back) ? (char)('0' + back) : '?';
-        *at++ = '\n';
-        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, (unsigned long)(at - line), &written, 0);
+        char line[sizeof(pattern) - 1];
+        for (i = 0; i < sizeof(line); ++i) line[i] = pattern[i]; /* no C runtime: no memcpy */
+        line[0] = (char)('0' + port);
+        put_hex(line + 3, bus, 2);
+        put_hex(line + 6, device, 2);
+        put_hex(line + 9, function, 1);
+        line[14] = LookupByPCIAddress(bus, device, function, &back) ? (char)('0' + back) : '?';
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, sizeof(line), &written, 0);
     }
     ExitProcess(port > 1 ? 0 : 1);
 }
