@@ -161,7 +161,8 @@ std::vector<Port> AllPorts() {
 // Why nothing was found: the one port asked for is not there, or the
 // system shows no port at all, and then why.
 std::string NotFound(const std::string &what) {
-    const uint32_t count = static_cast<uint32_t>(AllPorts().size());
+    uint32_t count = 0, bus, device, function;
+    while (LookupByPortNumber(&bus, &device, &function, count + 1)) ++count;
     if (count == 0) return "no embedded network ports found: " + NoPortsReason();
     return what + " (the firmware lists " + std::to_string(count) + (count == 1 ? " port)" : " ports)");
 }
