@@ -64,7 +64,7 @@ require_namespace() {
 check_board() {
   local tool=$1 name=$2
   shift 2
-  local failures=0 checks=0 expected got p n address first
+  local failures=0 checks=0 expected got p address first
   expected=$(listing "$@")
   got=$("$tool" 2>/dev/null)
   checks=$((${#@} + 1))
