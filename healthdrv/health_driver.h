@@ -43,9 +43,9 @@ static_assert(offsetof(HealthRequest, selector) == 9);
 // The reply area: a status word, then the SMBIOS structure (4-byte header,
 // then its body). Only the status and the structure length are read.
 inline constexpr size_t REPLY_STATUS_OFFSET = 0;
+inline constexpr size_t REPLY_STRUCTURE_OFFSET = 2;
 inline constexpr size_t REPLY_STRUCTURE_LENGTH_OFFSET = 3;
 inline constexpr size_t REPLY_BODY_OFFSET = 6;
-inline constexpr uint32_t STRUCTURE_HEADER_SIZE = 4;
 
 struct HealthReply {
     uint8_t bytes[REPLY_AREA_SIZE];

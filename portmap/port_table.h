@@ -24,6 +24,23 @@ struct PortTable {
     const PortEntry *entries;
 };
 
+// The firmware structure that lists the embedded ports, one PortEntry each.
+inline constexpr uint8_t PORT_STRUCTURE_TYPE = 209;
+inline constexpr uint32_t PORT_STRUCTURE_HEADER_SIZE = 4;  // type, length, handle
+
+// The table a port structure holds: whole entries after its header, as many
+// as its length byte (the formatted area, header included) makes room for.
+// The bytes of a partial entry are ignored; a length below the header holds
+// none. Every entry lies inside the formatted area: at most 31, for length
+// 255. The library publishes this from its reply; tesmaron-ports reads
+// firmware tables with it.
+inline PortTable PortTableOf(const uint8_t *structure) {
+    const uint32_t length = structure[1];
+    const uint32_t count =
+        length < PORT_STRUCTURE_HEADER_SIZE ? 0 : (length - PORT_STRUCTURE_HEADER_SIZE) / sizeof(PortEntry);
+    return {count, reinterpret_cast<const PortEntry *>(structure + PORT_STRUCTURE_HEADER_SIZE)};
+}
+
 // Written only while the library is being attached, read-only afterwards.
 extern PortTable port_table;
 

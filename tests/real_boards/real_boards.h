@@ -55,4 +55,89 @@ inline std::vector<uint8_t> BoardReply(const Board &board, size_t asked) {
     return reply;
 }
 
+// The board's port structure inside a whole SMBIOS table, among structures
+// as real firmware tables hold them: strings, other OEM types, one whose
+// body and strings hold the byte 0xD1. A second type-209 structure follows
+// the board's, listing three ports on bus ee: it must never be used.
+inline std::vector<std::vector<uint8_t>> TableStructures(const Board &board) {
+    using namespace std::string_literals;
+    // The formatted area, then the strings, each ended by a zero, and one
+    // more zero to end the set (two zeros for a set with no strings).
+    auto with_strings = [](std::vector<uint8_t> formatted, const std::string &strings) {
+        formatted.insert(formatted.end(), strings.begin(), strings.end());
+        formatted.insert(formatted.end(), {0, 0});
+        return formatted;
+    };
+    const std::vector<uint8_t> second = {0xD1, 28, 0x02, 0xD1, 0x00, 0xEE, 0, 0,    0, 0, 0, 0, 0x01, 0xEE,
+                                         0,    0,  0,    0,    0,    0,    8, 0xEE, 0, 0, 0, 0, 0,    0};
+    return {
+        with_strings({0, 0x12, 0x00, 0x00, 1, 2, 0x00, 0xF0, 3, 0x0F, 0x80, 0x98, 0x8B, 0x7F, 0xCB, 0x09, 0, 0},
+                     "Firmware Vendor\0"s
+                     "2.11.2\0"s
+                     "04/09/2019"s),
+        with_strings({1,    0x1B, 0x01, 0x00, 1,    2,    3,    4,    0x6B, 0x2F, 0x91, 0x0C, 0x5E, 0x47,
+                      0x4A, 0x18, 0x93, 0xD1, 0x27, 0xA0, 0x3C, 0x55, 0xE8, 0x16, 0x06, 5,    6},
+                     "Server Maker\0"s
+                     "Rack Server\0"s
+                     "1.0\0"s
+                     "ABC1234\0"s
+                     "SKU=1\0"s
+                     "Servers"s),
+        with_strings({0xDD, 0x0C, 0x02, 0x00, 1, 0, 0, 0, 0, 0, 0, 0}, ""),
+        with_strings({0xD4, 0x0A, 0x03, 0x00, 0xD1, 0x0C, 0xD1, 0x00, 0xD1, 1}, "\xD1\x0C port map"),
+        with_strings(board.structure, "Embedded NIC"),
+        with_strings(second, ""),
+        with_strings({0x7F, 0x04, 0xFF, 0xFE}, ""),
+    };
+}
+
+inline std::vector<uint8_t> WholeTable(const Board &board) {
+    std::vector<uint8_t> table;
+    for (const std::vector<uint8_t> &structure : TableStructures(board)) {
+        table.insert(table.end(), structure.begin(), structure.end());
+    }
+    return table;
+}
+
+// An entry point for a table of `length` bytes at `address`: SMBIOS 3
+// ("_SM3_", version 3.2) or 2 ("_SM_" with its "_DMI_" part, version 2.8),
+// with good checksums.
+inline std::vector<uint8_t> EntryPoint(int version, uint32_t length, uint64_t address) {
+    auto le = [](std::vector<uint8_t> &out, size_t at, uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    auto checksum = [](std::vector<uint8_t> &out, size_t from, size_t size, size_t at) {
+        uint8_t sum = 0;
+        for (size_t i = from; i < from + size; ++i) sum = static_cast<uint8_t>(sum + (i == at ? 0 : out[i]));
+        out[at] = static_cast<uint8_t>(-sum);
+    };
+    std::vector<uint8_t> ep;
+    if (version == 3) {
+        ep = {'_', 'S', 'M', '3', '_', 0, 0x18, 3, 2, 0, 1, 0};
+        ep.resize(0x18);
+        le(ep, 0x0C, length, 4);
+        le(ep, 0x10, address, 8);
+        checksum(ep, 0, 0x18, 5);
+    } else {
+        ep = {'_', 'S', 'M', '_', 0, 0x1F, 2, 8, 0x00, 0x01, 0, 0, 0, 0, 0, 0, '_', 'D', 'M', 'I', '_'};
+        ep.resize(0x1F);
+        le(ep, 0x16, length, 2);
+        le(ep, 0x18, address, 4);
+        le(ep, 0x1C, 7, 2);  // structures in the table
+        ep[0x1E] = 0x28;
+        checksum(ep, 0x10, 0x0F, 0x15);
+        checksum(ep, 0, 0x1F, 4);
+    }
+    return ep;
+}
+
+// A dump as `dmidecode --dump-bin` lays one out: the entry point at offset
+// 0, its table address rewritten to 32, the table at 32.
+inline std::vector<uint8_t> Dump(int version, const std::vector<uint8_t> &table) {
+    std::vector<uint8_t> dump = EntryPoint(version, static_cast<uint32_t>(table.size()), 32);
+    dump.resize(32);
+    dump.insert(dump.end(), table.begin(), table.end());
+    return dump;
+}
+
 }  // namespace test

@@ -1,0 +1,58 @@
+// Where the SMBIOS table lies in the containers it comes in: a file written
+// by `dmidecode --dump-bin` (an entry point at offset 0, the table where the
+// entry point says), a bare copy of the kernel's table, or the buffer that
+// Windows' GetSystemFirmwareTable('RSMB') fills (an 8-byte header, then the
+// table). Pure code, like the walk: every address and length in the
+// container is checked against the bytes given before it is used.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tesmaron::smbios {
+
+enum class EntryPointKind : uint8_t {
+    NONE,     // no anchor at offset 0: the whole file is the table
+    SMBIOS3,  // "_SM3_", 64-bit table address, a maximum table size
+    SMBIOS2,  // "_SM_" with its "_DMI_" part, 32-bit address, exact size
+    LEGACY,   // "_DMI_" alone, as SMBIOS 2.0 and earlier
+};
+
+enum class LocateFault : uint8_t {
+    NONE,
+    ENTRY_POINT_CUT,     // the file ends inside the entry point
+    ENTRY_POINT_LENGTH,  // the entry point gives a length its kind cannot have
+    CHECKSUM,            // an entry point checksum does not add up to 0
+    TABLE_OUTSIDE,       // the table's address or length points past the file
+};
+
+struct TableLocation {
+    EntryPointKind kind;
+    LocateFault fault;
+    uint8_t major, minor;    // SMBIOS version the entry point gives
+    uint64_t address;        // where the entry point places the table
+    uint64_t stated_length;  // the table length it gives (a maximum for SMBIOS3)
+    // On success, the table: file + offset, length bytes.
+    uint64_t offset;
+    uint64_t length;
+};
+
+inline constexpr size_t SMBIOS3_ENTRY_POINT_SIZE = 24;
+inline constexpr size_t SMBIOS2_ENTRY_POINT_SIZE = 31;
+inline constexpr size_t LEGACY_ENTRY_POINT_SIZE = 15;
+
+TableLocation LocateDumpTable(const uint8_t *file, size_t size);
+
+// The buffer GetSystemFirmwareTable('RSMB', 0, ...) fills: calling method,
+// SMBIOS major and minor version, DMI revision, the table's length as a
+// 32-bit little-endian number, then the table.
+inline constexpr size_t RAW_SMBIOS_HEADER_SIZE = 8;
+
+// ENTRY_POINT_CUT when the header itself is cut, TABLE_OUTSIDE when its
+// length runs past the buffer.
+TableLocation LocateRawSmbiosTable(const uint8_t *data, size_t size);
+
+// "_SM3_", "_SM_", "_DMI_", or "" for NONE.
+const char *EntryPointName(EntryPointKind kind);
+
+}  // namespace tesmaron::smbios

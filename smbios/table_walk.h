@@ -1,0 +1,61 @@
+// The firmware's SMBIOS table as it is stored: a run of structures, each a
+// formatted area (type, length, handle, fields; its length in byte 1) and
+// then a set of strings that ends with two zero bytes. The table ends with
+// the end-of-table structure (type 127) or with its last byte.
+//
+// Pure code over bytes the caller holds: no system call, no allocation. A
+// walk can be fed the table in pieces of any size, so that the library can
+// stream the kernel's copy a page at a time, and tesmaron-ports can walk a
+// whole table read from a file in one call.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tesmaron::smbios {
+
+inline constexpr uint32_t STRUCTURE_HEADER_SIZE = 4;  // type, length, handle
+inline constexpr uint8_t END_OF_TABLE_TYPE = 127;
+
+enum class WalkEnd : uint8_t {
+    WALKING,               // needs more of the table
+    FOUND,                 // the structure asked for, whole
+    NOT_IN_TABLE,          // the end-of-table structure or the table's end came first
+    HEADER_CUT,            // the table ends inside a structure's 4-byte header
+    SHORTER_THAN_HEADER,   // a length byte below 4: nothing after it can be located
+    FORMATTED_CUT,         // a formatted area runs past the table's end
+    STRINGS_UNTERMINATED,  // a string set has no terminator before the table's end
+};
+
+// A walk for the instance-th structure (from 0) of one type, counted in
+// table order, as the kernel numbers its entries: "209-0" is the first
+// type-209 structure. Every bound is checked: a broken table ends the walk
+// at the structure where it breaks, and nothing past the bytes given is read.
+struct TableWalk {
+    uint8_t wanted_type;
+    uint32_t wanted_instance;
+    uint32_t passed;  // structures of the wanted type walked past
+    uint64_t offset;  // table bytes taken so far
+    // The structure the walk is in; once the walk has ended, the one found
+    // or the one where the table breaks.
+    uint64_t structure_offset;
+    uint64_t structure_size;  // bytes of it taken; when found, all of them, strings included
+    uint8_t structure_type;
+    uint8_t structure_length;  // its formatted area, header included
+    bool last_was_zero;        // in the string set: the byte before was 0
+    WalkEnd end;
+};
+
+TableWalk StartWalk(uint8_t type, uint32_t instance);
+
+// Takes the next `size` bytes of the table, until the walk ends.
+void WalkTable(TableWalk &walk, const uint8_t *bytes, size_t size);
+
+// The table has no more bytes: a walk still going ends here.
+void FinishWalk(TableWalk &walk);
+
+// The whole walk over a table held in memory. When it ends FOUND, the
+// structure is table + structure_offset, structure_size bytes.
+TableWalk FindStructure(const uint8_t *table, size_t size, uint8_t type, uint32_t instance);
+
+}  // namespace tesmaron::smbios

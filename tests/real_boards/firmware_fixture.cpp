@@ -1,0 +1,75 @@
+// Writes a real board's whole SMBIOS table as the kernel or a dump shows it,
+// for the runs in private mount namespaces and the fuzz seeds:
+//   firmware-fixture BOARDS LAYOUT DIR [NAME]
+// LAYOUT tables3, tables2: DIR/smbios_entry_point (_SM3_ or _SM_) and DIR/DMI
+//        entries: DIR/<type>-<instance>/raw for each structure
+//        dump3, dump2, bare: DIR/<NAME>.<LAYOUT>, a dump or a bare table;
+//        without NAME, one for each board
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "real_boards.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Write(const fs::path &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return out.good();
+}
+
+// Where firmware typically leaves its table, below 4 GiB.
+constexpr uint64_t FIRMWARE_TABLE_ADDRESS = 0x7AF2E000;
+
+bool WriteBoard(const test::Board &board, const std::string &layout, const fs::path &dir) {
+    const std::vector<uint8_t> table = test::WholeTable(board);
+    if (layout == "tables3" || layout == "tables2") {
+        const int version = layout == "tables3" ? 3 : 2;
+        return Write(dir / "smbios_entry_point",
+                     test::EntryPoint(version, static_cast<uint32_t>(table.size()), FIRMWARE_TABLE_ADDRESS)) &&
+               Write(dir / "DMI", table);
+    }
+    if (layout == "entries") {
+        std::map<uint8_t, int> instances;
+        for (const std::vector<uint8_t> &structure : test::TableStructures(board)) {
+            const fs::path entry =
+                dir / (std::to_string(structure[0]) + "-" + std::to_string(instances[structure[0]]++));
+            fs::create_directories(entry);
+            if (!Write(entry / "raw", structure)) return false;
+        }
+        return true;
+    }
+    const fs::path file = dir / (board.name + "." + layout);
+    if (layout == "dump3") return Write(file, test::Dump(3, table));
+    if (layout == "dump2") return Write(file, test::Dump(2, table));
+    if (layout == "bare") return Write(file, table);
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: firmware-fixture BOARDS LAYOUT DIR [NAME]\n");
+        return 2;
+    }
+    const std::vector<test::Board> boards = test::ReadBoards(argv[1]);
+    const std::string layout = argv[2];
+    fs::create_directories(argv[3]);
+    int written = 0;
+    for (const test::Board &board : boards) {
+        if (argc == 5 && board.name != argv[4]) continue;
+        if (!WriteBoard(board, layout, argv[3])) {
+            std::fprintf(stderr, "firmware-fixture: cannot write %s as %s into %s\n", board.name.c_str(),
+                         layout.c_str(), argv[3]);
+            return 1;
+        }
+        ++written;
+    }
+    if (written == 0) std::fprintf(stderr, "firmware-fixture: no board %s in %s\n", argc == 5 ? argv[4] : "", argv[1]);
+    return written == 0 ? 1 : 0;
+}
