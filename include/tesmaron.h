@@ -8,8 +8,10 @@
  *
  * The library reads the firmware's port list once, when it is loaded into a
  * process, through the health driver's device ("\\.\ZolHlth" on Windows;
- * /sys/firmware/dmi/entries on Linux). If the device is missing or does not
- * answer, the library still loads and both lookups report "not found".
+ * on Linux the kernel's copy of the SMBIOS table, /sys/firmware/dmi/tables/DMI,
+ * or /sys/firmware/dmi/entries on kernels before 4.2; both readable by root
+ * only). If the device is missing or does not answer, the library still
+ * loads and both lookups report "not found".
  *
  * Thread safety: both functions only read state that is fixed once loading
  * has finished; any number of threads may call them at the same time. They

@@ -1,12 +1,13 @@
-// The Linux stand-in for the health device, over fixture folders laid out
-// like /sys/firmware/dmi/entries; and tesmaron-ports' matching of Windows
-// adapters, over recorded values.
+// The Linux stand-in for the health device, over fixture files laid out like
+// /sys/firmware/dmi/tables/DMI and /sys/firmware/dmi/entries; and
+// tesmaron-ports' matching of Windows adapters, over recorded values.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -18,7 +19,7 @@
 #include "tools/system.h"
 
 namespace fs = std::filesystem;
-using tesmaron::linux_platform::OpenSmbiosEntries;
+using tesmaron::linux_platform::OpenSmbiosTables;
 
 namespace {
 
@@ -27,7 +28,23 @@ namespace {
 const std::vector<uint8_t> TWO_PORTS = {0xD1, 20,   0x34, 0x12, 0x00, 2, 0, 0, 0, 0, 0,
                                         0,    0x01, 2,    0,    0,    0, 0, 0, 0, 0, 0};
 
-class SmbiosFolder : public ::testing::Test {
+// A structure of a type with strings long enough that what follows it in the
+// table straddles the first page boundary.
+std::vector<uint8_t> PageFiller() {
+    std::vector<uint8_t> raw(4097, 'x');
+    raw[0] = 11;  // OEM strings: header, a count, then the strings
+    raw[1] = 5;
+    raw[2] = raw[3] = 0;
+    raw[4] = 1;
+    raw[4095] = raw[4096] = 0;
+    return raw;
+}
+
+// The kernel's copy of the table in either form it comes in: one file for
+// the whole table (tables/DMI), or a folder per structure (entries/).
+enum class Layout { TABLE, ENTRIES };
+
+class SmbiosFiles : public ::testing::TestWithParam<Layout> {
 protected:
     void SetUp() override {
         char name[] = "/tmp/tesmaron-dmi-XXXXXX";
@@ -38,14 +55,22 @@ protected:
         if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
         fs::remove_all(root_);
     }
-    void AddStructure(const std::string &entry, const std::vector<uint8_t> &raw) {
-        fs::create_directories(root_ / entry);
-        std::ofstream(root_ / entry / "raw", std::ios::binary)
-            .write(reinterpret_cast<const char *>(raw.data()), static_cast<std::streamsize>(raw.size()));
+    // The structures in table order; the kernel numbers the entries of each
+    // type from 0.
+    void AddStructure(const std::vector<uint8_t> &raw) {
+        table_.insert(table_.end(), raw.begin(), raw.end());
+        const std::string entry = std::to_string(raw[0]) + "-" + std::to_string(instances_[raw[0]]++);
+        fs::create_directories(root_ / "entries" / entry);
+        Write(root_ / "entries" / entry / "raw", raw);
     }
     void Open() {
-        handle_ = OpenSmbiosEntries(root_.c_str());
+        if (GetParam() == Layout::TABLE) Write(root_ / "DMI", table_);
+        handle_ = OpenSmbiosTables((root_ / "DMI").c_str(), (root_ / "entries").c_str());
         ASSERT_NE(handle_, INVALID_HANDLE_VALUE);
+    }
+    static void Write(const fs::path &path, const std::vector<uint8_t> &bytes) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     // One request with the library's own layout; the reply lands in reply_.
     BOOL Ask(uint8_t type, uint8_t selector, DWORD out_size = 1024, DWORD code = tesmaron::IOCTL_HEALTH_REQUEST,
@@ -60,23 +85,30 @@ protected:
         return DeviceIoControl(handle_, code, &request, in_size, reply_, out_size, &returned_, nullptr);
     }
     fs::path root_;
+    std::vector<uint8_t> table_;
+    std::map<uint8_t, int> instances_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     uint8_t reply_[4096];
     DWORD returned_ = 0;
 };
 
-TEST_F(SmbiosFolder, AnswersWithTheStructureOfTheRequestedTypeAndInstance) {
-    AddStructure("209-0", TWO_PORTS);
-    AddStructure("209-1", {0xD1, 4, 0, 0, 0, 0});
+TEST_P(SmbiosFiles, AnswersWithTheStructureOfTheRequestedTypeAndInstance) {
+    AddStructure({0, 5, 0, 0, 1, 'V', 'e', 'n', 'd', 'o', 'r', 0, 0});
+    AddStructure(PageFiller());
+    AddStructure(TWO_PORTS);
+    AddStructure({0xD1, 4, 0, 0, 'p', 0, 0});
+    AddStructure({127, 4, 0, 0, 0, 0});
     Open();
     ASSERT_TRUE(Ask(209, 0));
     EXPECT_NE(tesmaron::ReplyStatus(reply_), 0);
     EXPECT_EQ(std::memcmp(reply_ + 2, TWO_PORTS.data(), TWO_PORTS.size()), 0);
     EXPECT_EQ(returned_, TWO_PORTS.size() + 2);
 
+    // The second one, its strings included.
     ASSERT_TRUE(Ask(209, 1));
     EXPECT_NE(tesmaron::ReplyStatus(reply_), 0);
-    EXPECT_EQ(reply_[3], 4);
+    EXPECT_EQ(returned_, 9u);
+    EXPECT_EQ(reply_[6], 'p');
 
     // A structure the firmware does not list: answered, with status 0.
     ASSERT_TRUE(Ask(209, 2));
@@ -85,11 +117,12 @@ TEST_F(SmbiosFolder, AnswersWithTheStructureOfTheRequestedTypeAndInstance) {
     EXPECT_EQ(tesmaron::ReplyStatus(reply_), 0);
 }
 
-TEST_F(SmbiosFolder, CutsALongStructureToTheOutputBuffer) {
+TEST_P(SmbiosFiles, CutsALongStructureToTheOutputBuffer) {
     std::vector<uint8_t> raw(3000, 0x5A);
     raw[0] = 0xD1;
     raw[1] = 255;
-    AddStructure("209-0", raw);
+    raw[2998] = raw[2999] = 0;
+    AddStructure(raw);
     Open();
     ASSERT_TRUE(Ask(209, 0, 1024));
     EXPECT_EQ(returned_, 1024u);
@@ -97,8 +130,8 @@ TEST_F(SmbiosFolder, CutsALongStructureToTheOutputBuffer) {
     EXPECT_EQ(reply_[1024], 0);  // nothing past the buffer it was given
 }
 
-TEST_F(SmbiosFolder, RefusesMalformedRequests) {
-    AddStructure("209-0", TWO_PORTS);
+TEST_P(SmbiosFiles, RefusesMalformedRequests) {
+    AddStructure(TWO_PORTS);
     Open();
     EXPECT_FALSE(Ask(209, 0, 1024, 0x000721E4));                              // another control code
     EXPECT_FALSE(Ask(209, 0, 1024, tesmaron::IOCTL_HEALTH_REQUEST, 0x1006));  // another command
@@ -107,19 +140,10 @@ TEST_F(SmbiosFolder, RefusesMalformedRequests) {
     EXPECT_EQ(reply_[0] | reply_[1], 0);
 }
 
-TEST_F(SmbiosFolder, OpensOnlyAnExistingFolder) {
-    EXPECT_EQ(OpenSmbiosEntries((root_ / "absent").c_str()), INVALID_HANDLE_VALUE);
-    AddStructure("209-0", TWO_PORTS);
-    EXPECT_EQ(OpenSmbiosEntries((root_ / "209-0" / "raw").c_str()), INVALID_HANDLE_VALUE);
-    // Only the health device's own path leads to the firmware's entries.
-    EXPECT_EQ(CreateFileA("\\\\.\\Other", 0xC0000000u, 3, nullptr, 3, 0, nullptr), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CreateFileA(nullptr, 0xC0000000u, 3, nullptr, 3, 0, nullptr), INVALID_HANDLE_VALUE);
-}
-
 // The library's own loading over the Linux layer: both requests answered
-// from the folder, the table published from the fetched structure.
-TEST_F(SmbiosFolder, LoadsThePortTable) {
-    AddStructure("209-0", TWO_PORTS);
+// from the files, the table published from the fetched structure.
+TEST_P(SmbiosFiles, LoadsThePortTable) {
+    AddStructure(TWO_PORTS);
     Open();
     tesmaron::ResetPortTable();
     tesmaron::LoadPortTable(handle_);
@@ -128,6 +152,53 @@ TEST_F(SmbiosFolder, LoadsThePortTable) {
     EXPECT_EQ(LookupByPCIAddress(2, 0, 1, &port), 1u);
     EXPECT_EQ(port, 2u);
     tesmaron::ResetPortTable();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernel, SmbiosFiles, ::testing::Values(Layout::TABLE, Layout::ENTRIES),
+                         [](const auto &info) { return info.param == Layout::TABLE ? "Table" : "Entries"; });
+
+// A table that breaks before the port structure lists nothing from there
+// on: the request is answered, with status 0.
+TEST(SmbiosTableFile, ABrokenTableListsNothingPastTheBreak) {
+    char name[] = "/tmp/tesmaron-dmi-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const fs::path root = name;
+    std::vector<uint8_t> table = {1, 2, 0, 0};  // length 2: shorter than its header
+    table.insert(table.end(), TWO_PORTS.begin(), TWO_PORTS.end());
+    std::ofstream(root / "DMI", std::ios::binary)
+        .write(reinterpret_cast<const char *>(table.data()), static_cast<std::streamsize>(table.size()));
+    HANDLE handle = OpenSmbiosTables((root / "DMI").c_str(), (root / "entries").c_str());
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    tesmaron::ResetPortTable();
+    tesmaron::LoadPortTable(handle);
+    EXPECT_EQ(tesmaron::port_table.entry_count, 0u);
+    CloseHandle(handle);
+    fs::remove_all(root);
+}
+
+// The whole table where the kernel has it, the entries folder only where it
+// has not; only the health device's own path leads to either.
+TEST(SmbiosTableFile, OpensTheTableFirstAndEntriesOnlyWithoutIt) {
+    char name[] = "/tmp/tesmaron-dmi-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const fs::path root = name, table = root / "DMI", entries = root / "entries";
+    EXPECT_EQ(OpenSmbiosTables(table.c_str(), entries.c_str()), INVALID_HANDLE_VALUE);
+    fs::create_directories(entries);
+    struct stat info;
+    HANDLE handle = OpenSmbiosTables(table.c_str(), entries.c_str());
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(fstat(static_cast<int>(reinterpret_cast<intptr_t>(handle)), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    CloseHandle(handle);
+    std::ofstream(table).put('\0');
+    handle = OpenSmbiosTables(table.c_str(), entries.c_str());
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(fstat(static_cast<int>(reinterpret_cast<intptr_t>(handle)), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    CloseHandle(handle);
+    EXPECT_EQ(CreateFileA("\\\\.\\Other", 0xC0000000u, 3, nullptr, 3, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA(nullptr, 0xC0000000u, 3, nullptr, 3, 0, nullptr), INVALID_HANDLE_VALUE);
+    fs::remove_all(root);
 }
 
 }  // namespace

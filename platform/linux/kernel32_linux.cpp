@@ -1,14 +1,16 @@
 // CreateFileA, DeviceIoControl and CloseHandle for the one device the library
-// opens, answered from the kernel's SMBIOS entries. A handle is the file
-// descriptor of the entries folder.
+// opens, answered from the kernel's copy of the SMBIOS table. A handle is the
+// file descriptor of the table file, or of the entries folder.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "healthdrv/health_driver.h"
+#include "smbios/table_walk.h"
 #include "smbios_device.h"
 
 namespace tesmaron::linux_platform {
@@ -17,11 +19,11 @@ namespace {
 
 int DescriptorOf(HANDLE handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
 
-// Reads up to size bytes; -1 on a read error.
-long ReadAll(int fd, uint8_t *out, uint32_t size) {
+// Reads up to size bytes from offset on; -1 on a read error.
+long ReadAt(int fd, uint64_t offset, uint8_t *out, uint32_t size) {
     uint32_t done = 0;
     while (done < size) {
-        const ssize_t got = read(fd, out + done, size - done);
+        const ssize_t got = pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
@@ -32,10 +34,46 @@ long ReadAll(int fd, uint8_t *out, uint32_t size) {
     return done;
 }
 
+// Where the answer to a request comes from: the bytes of one structure in an
+// open file; or no such structure; or a failure to read.
+enum class Lookup { FOUND, ABSENT, FAILED };
+struct Found {
+    Lookup lookup;
+    int fd;
+    uint64_t offset, size;
+};
+
+Found InEntries(int folder, uint8_t type, uint8_t instance) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "%u-%u/raw", unsigned{type}, unsigned{instance});
+    const int fd = openat(folder, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {errno == ENOENT ? Lookup::ABSENT : Lookup::FAILED, -1, 0, 0};
+    return {Lookup::FOUND, fd, 0, UINT64_MAX};
+}
+
+// The table is walked a page at a time, since sysfs hands a binary file out
+// in pieces of at most a page: no copy of the table is kept, and no size
+// limit applies beyond the table's own.
+Found InTable(int table, uint8_t type, uint8_t instance) {
+    uint8_t page[4096];
+    smbios::TableWalk walk = smbios::StartWalk(type, instance);
+    for (uint64_t at = 0; walk.end == smbios::WalkEnd::WALKING;) {
+        const long got = ReadAt(table, at, page, sizeof(page));
+        if (got < 0) return {Lookup::FAILED, -1, 0, 0};
+        if (got == 0) smbios::FinishWalk(walk);
+        smbios::WalkTable(walk, page, static_cast<size_t>(got));
+        at += static_cast<uint64_t>(got);
+    }
+    // A broken table lists nothing from the break on.
+    if (walk.end != smbios::WalkEnd::FOUND) return {Lookup::ABSENT, -1, 0, 0};
+    return {Lookup::FOUND, table, walk.structure_offset, walk.structure_size};
+}
+
 }  // namespace
 
-HANDLE OpenSmbiosEntries(const char *root) {
-    const int fd = open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+HANDLE OpenSmbiosTables(const char *table_path, const char *entries_root) {
+    int fd = open(table_path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) fd = open(entries_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
 }
 
@@ -48,11 +86,12 @@ extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD, DWORD, LPSECURITY_ATTRIBU
     if (file_name == nullptr || std::strcmp(file_name, HEALTH_DEVICE_PATH) != 0) {
         return INVALID_HANDLE_VALUE;
     }
-    return OpenSmbiosEntries(DMI_ENTRIES_ROOT);
+    return OpenSmbiosTables(DMI_TABLE_PATH, DMI_ENTRIES_ROOT);
 }
 
-// Answers a health request: status 1 and the structure's bytes, cut to fit
-// the output buffer, or status 0 when the firmware lists no such structure.
+// Answers a health request: status 1 and the structure's bytes (its strings
+// included, as the kernel's entries hold them), cut to fit the output
+// buffer; or status 0 when the firmware lists no such structure.
 extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_buffer_size,
                                 LPVOID out_buffer, DWORD out_buffer_size, LPDWORD bytes_returned,
                                 LPOVERLAPPED overlapped) {
@@ -65,18 +104,22 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
     std::memcpy(&request, in_buffer, sizeof(request));
     if (request.command != HEALTH_COMMAND) return 0;
 
-    char name[32];
-    std::snprintf(name, sizeof(name), "%u-%u/raw", unsigned{request.structure_type}, unsigned{request.selector});
+    const int source = DescriptorOf(device);
+    struct stat info;
+    if (fstat(source, &info) != 0) return 0;
+    const Found found = S_ISDIR(info.st_mode) ? InEntries(source, request.structure_type, request.selector)
+                                              : InTable(source, request.structure_type, request.selector);
+    if (found.lookup == Lookup::FAILED) return 0;
     auto *out = static_cast<uint8_t *>(out_buffer);
-    const int fd = openat(DescriptorOf(device), name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) return 0;
+    if (found.lookup == Lookup::ABSENT) {
         out[0] = out[1] = 0;  // status 0: no such structure
         if (bytes_returned != nullptr) *bytes_returned = 2;
         return 1;
     }
-    const long got = ReadAll(fd, out + 2, out_buffer_size - 2);
-    close(fd);
+    const uint32_t room = out_buffer_size - 2;
+    const long got =
+        ReadAt(found.fd, found.offset, out + 2, found.size < room ? static_cast<uint32_t>(found.size) : room);
+    if (found.fd != source) close(found.fd);
     if (got < 0) return 0;
     out[0] = 1;
     out[1] = 0;

@@ -1,16 +1,19 @@
-// Linux stands in for the health driver with the kernel's own view of the
-// firmware's SMBIOS structures: one folder per structure, "<type>-<instance>",
-// holding the structure's bytes in "raw".
+// Linux stands in for the health driver with the kernel's own copy of the
+// firmware's SMBIOS table. Every kernel since 4.2 exposes the whole table in
+// one file; older ones, and any with the dmi-sysfs module loaded, also show
+// one folder per structure, "<type>-<instance>", holding its bytes in "raw".
+// Both files are readable by root only.
 #pragma once
 
 #include "platform/kernel32.h"
 
 namespace tesmaron::linux_platform {
 
+inline constexpr char DMI_TABLE_PATH[] = "/sys/firmware/dmi/tables/DMI";
 inline constexpr char DMI_ENTRIES_ROOT[] = "/sys/firmware/dmi/entries";
 
-// Opens a folder laid out like DMI_ENTRIES_ROOT as the health device;
-// INVALID_HANDLE_VALUE when it cannot be opened.
-HANDLE OpenSmbiosEntries(const char *root);
+// Opens the whole table as the health device, or the entries folder where
+// there is no such file; INVALID_HANDLE_VALUE when neither can be opened.
+HANDLE OpenSmbiosTables(const char *table_path, const char *entries_root);
 
 }  // namespace tesmaron::linux_platform
