@@ -1,23 +1,24 @@
 // What tesmaron-ports asks of the operating system beyond the library: the
-// interface names of a PCI function, and why no port was found. One file per
-// platform implements it: system_linux.cpp, system_windows.cpp.
+// interface names of a PCI function, and the ports when the library finds
+// none. One file per platform implements it: system_linux.cpp,
+// system_windows.cpp.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-struct PciAddress {
-    uint32_t bus, device, function;
-};
+#include "ports.h"
 
 // The system's names for the network interfaces of one PCI function (Linux:
 // eno1; Windows: the connection name, "Ethernet 2"), sorted; empty when it
 // has none.
 std::vector<std::string> InterfaceNames(const PciAddress &address);
 
-// Why the library found no port, as far as the tool can tell: one phrase.
-std::string NoPortsReason();
+// This machine's ports: the library's; when it finds none, Linux says why in
+// terms of the files the library reads, and Windows, where the health driver
+// is not installed, reads the firmware's SMBIOS table itself.
+PortList MachinePorts();
 
 // A network adapter as SetupAPI describes it: the bus that enumerated it
 // ("PCI", "USB", ...), its bus number and its address on that bus (on PCI,

@@ -1,6 +1,6 @@
 // Windows: interface names are the connection names of the network adapters
-// that SetupAPI places at a PCI function; the health device tells why no
-// port was found.
+// that SetupAPI places at a PCI function; without the health driver, the
+// ports come from the firmware's SMBIOS table.
 #include <windows.h>
 #include <setupapi.h>
 
@@ -72,15 +72,10 @@ std::vector<std::string> InterfaceNames(const PciAddress &address) {
     return AdapterNamesAt(adapters, address);
 }
 
-std::string NoPortsReason() {
-    using namespace tesmaron;
-    HANDLE device = CreateFileA(HEALTH_DEVICE_PATH, HEALTH_DEVICE_ACCESS, HEALTH_DEVICE_SHARE, nullptr,
-                                HEALTH_DEVICE_DISPOSITION, 0, nullptr);
-    if (device != INVALID_HANDLE_VALUE) {
-        CloseHandle(device);
-        return "the health driver lists no embedded network ports";
-    }
-    const DWORD error = GetLastError();
+namespace {
+
+// The health device's absence, with the system's error and its message.
+std::string DeviceReason(DWORD error) {
     char text[256] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof(text),
                    nullptr);
@@ -89,7 +84,51 @@ std::string NoPortsReason() {
         message.pop_back();
     }
     char reason[400];
-    std::snprintf(reason, sizeof(reason), "the health device %s cannot be opened (error %lu%s%s)", HEALTH_DEVICE_PATH,
-                  static_cast<unsigned long>(error), message.empty() ? "" : ": ", message.c_str());
+    std::snprintf(reason, sizeof(reason), "the health device %s cannot be opened (error %lu%s%s)",
+                  tesmaron::HEALTH_DEVICE_PATH, static_cast<unsigned long>(error), message.empty() ? "" : ": ",
+                  message.c_str());
     return reason;
+}
+
+// The firmware's SMBIOS table as Windows hands it to every program, driver
+// or not: an 8-byte header, then the table. Empty when it cannot be read.
+std::vector<uint8_t> RawSmbiosTable() {
+    constexpr DWORD RSMB = 'R' << 24 | 'S' << 16 | 'M' << 8 | 'B';
+    const UINT size = GetSystemFirmwareTable(RSMB, 0, nullptr, 0);
+    std::vector<uint8_t> data(size);
+    if (size == 0 || GetSystemFirmwareTable(RSMB, 0, data.data(), size) != size) data.clear();
+    return data;
+}
+
+}  // namespace
+
+PortList MachinePorts() {
+    using namespace tesmaron;
+    PortList list = LibraryPorts();
+    if (!list.ports.empty()) return list;
+    HANDLE device = CreateFileA(HEALTH_DEVICE_PATH, HEALTH_DEVICE_ACCESS, HEALTH_DEVICE_SHARE, nullptr,
+                                HEALTH_DEVICE_DISPOSITION, 0, nullptr);
+    if (device != INVALID_HANDLE_VALUE) {
+        CloseHandle(device);
+        list.reason = "the health driver lists no embedded network ports";
+        return list;
+    }
+    // No health driver: the library has nothing to read, but the firmware's
+    // table is there for the tool to read itself.
+    const std::string driver = DeviceReason(GetLastError());
+    const std::vector<uint8_t> raw = RawSmbiosTable();
+    if (raw.empty()) {
+        list.reason =
+            driver + ", and the firmware's SMBIOS table cannot be read (error " + std::to_string(GetLastError()) + ")";
+        return list;
+    }
+    PortList firmware = PortsFromRawSmbios(raw);
+    if (firmware.ports.empty()) {
+        list.reason = driver + ", and " + firmware.reason;
+        return list;
+    }
+    for (Port &port : firmware.ports) port.interfaces = InterfaceNames(port.address);
+    firmware.origin =
+        "ports read from the firmware's SMBIOS table: the health driver is not installed (" + driver + ")";
+    return firmware;
 }

@@ -1,0 +1,163 @@
+#include "arguments.h"
+
+#include <getopt.h>
+
+#include <cctype>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <tesmaron.h>
+
+namespace {
+
+const char SYNOPSIS[] =
+    "usage: tesmaron-ports [--json] [--port N | --pci [0000:]BB:DD.F] [--from-dump FILE]\n"
+    "       tesmaron-ports --help | --version\n";
+
+const char DETAILS[] =
+    "\n"
+    "Lists the server's embedded network ports in the order the firmware gives\n"
+    "them (port 1, 2, ...), each with the PCI address of its controller function\n"
+    "and the system's names for its network interfaces ('-' for none):\n"
+    "\n"
+    "  1  02:00.0  eno1\n"
+    "\n"
+    "A port the firmware marks disabled keeps its number and shows as 00:00.0.\n"
+    "\n"
+    "  --port N          only port N (from 1)\n"
+    "  --pci ADDR        only the port at PCI address BB:DD.F or 0000:BB:DD.F (hex)\n"
+    "  --json            one JSON array on standard output, for scripts:\n"
+    "                    [{\"port\": 1, \"pci\": \"02:00.0\", \"interfaces\": [\"eno1\"]}]\n"
+    "  --from-dump FILE  another machine's ports, from a file written by\n"
+    "                    'dmidecode --dump-bin' or a copy of /sys/firmware/dmi/tables/DMI;\n"
+    "                    its interfaces are not known here ('-')\n"
+    "  -h, --help        this text\n"
+    "  --version         the library's version\n"
+    "\n"
+    "Options take their value as '--port 1' or '--port=1'.\n"
+    "\n"
+    "Exit status: 0 when a port is found, 1 when none is (the reason goes to\n"
+    "standard error), 2 on bad arguments or a dump file that cannot be read.\n";
+
+// 1 to max_digits hex digits, either case, then the delimiter (or the end).
+bool ParseHex(const char *&at, int max_digits, char delimiter, uint32_t &value) {
+    value = 0;
+    int digits = 0;
+    for (; digits < max_digits && std::isxdigit(static_cast<unsigned char>(*at)); ++at, ++digits) {
+        const int c = std::tolower(static_cast<unsigned char>(*at));
+        value = value * 16 + static_cast<uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    if (digits == 0 || *at != delimiter) return false;
+    if (delimiter != '\0') ++at;
+    return true;
+}
+
+// BB:DD.F or DDDD:BB:DD.F. The firmware's list names no PCI domain: its ports
+// are in domain 0000, and any other domain is refused with the reason.
+bool ParsePci(const char *text, PciAddress &address, std::string &error) {
+    const char *at = text;
+    const bool has_domain = std::strchr(text, ':') != std::strrchr(text, ':');
+    uint32_t domain = 0;
+    if ((has_domain && !ParseHex(at, 4, ':', domain)) || !ParseHex(at, 2, ':', address.bus) ||
+        !ParseHex(at, 2, '.', address.device) || !ParseHex(at, 1, '\0', address.function) || address.device > 0x1F ||
+        address.function > 7) {
+        error = std::string("--pci ") + text + ": not a PCI address BB:DD.F (hex; device 00-1f, function 0-7)";
+        return false;
+    }
+    if (domain != 0) {
+        char reason[160];
+        std::snprintf(reason, sizeof(reason),
+                      "--pci %s: PCI domain %04" PRIx32
+                      " cannot be looked up; the firmware's port list holds domain 0000 only",
+                      text, domain);
+        error = reason;
+        return false;
+    }
+    return true;
+}
+
+bool ParsePort(const char *text, uint32_t &port) {
+    char *end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (*text < '0' || *text > '9' || *end != '\0' || value == 0 || value > 0xFFFFFFFFull) return false;
+    port = static_cast<uint32_t>(value);
+    return true;
+}
+
+enum Option { HELP = 'h', VERSION = 256, JSON, PORT, PCI, FROM_DUMP };
+
+const option LONG_OPTIONS[] = {
+    {"help", no_argument, nullptr, HELP},
+    {"version", no_argument, nullptr, VERSION},
+    {"json", no_argument, nullptr, JSON},
+    {"port", required_argument, nullptr, PORT},
+    {"pci", required_argument, nullptr, PCI},
+    {"from-dump", required_argument, nullptr, FROM_DUMP},
+    {nullptr, 0, nullptr, 0},
+};
+
+// What getopt_long refused: a known option with a value missing or one too
+// many (glibc and mingw-w64 report the latter differently), or an unknown one.
+std::string Refused(int known, const char *argument) {
+    for (const option &o : LONG_OPTIONS) {
+        if (o.name != nullptr && o.val == known) {
+            return std::string("--") + o.name + (o.has_arg == no_argument ? " takes no value" : " needs a value");
+        }
+    }
+    return std::string("unknown argument '") + argument + "'";
+}
+
+}  // namespace
+
+int BadArguments(const std::string &reason) {
+    std::fprintf(stderr, "tesmaron-ports: %s\n%s", reason.c_str(), SYNOPSIS);
+    return 2;
+}
+
+int ReadArguments(int argc, char **argv, Options &options) {
+    const char *port_text = nullptr, *pci_text = nullptr;
+    opterr = 0;  // the tool gives its own reasons
+    optind = 1;
+    // '+': options end at the first operand, or at "--"; ':': a missing value
+    // is told apart from an unknown option.
+    for (int option; (option = getopt_long(argc, argv, "+:h", LONG_OPTIONS, nullptr)) != -1;) {
+        switch (option) {
+            case HELP:
+                std::printf("%s%s", SYNOPSIS, DETAILS);
+                return 0;
+            case VERSION:
+                std::printf("tesmaron %s\n", TESMARON_VERSION_STRING);
+                return 0;
+            case JSON:
+                options.form = Form::JSON;
+                break;
+            case PORT:
+                port_text = optarg;
+                break;
+            case PCI:
+                pci_text = optarg;
+                break;
+            case FROM_DUMP:
+                options.dump = optarg;
+                break;
+            default:
+                return BadArguments(Refused(optopt, argv[optind - 1]));
+        }
+    }
+    if (optind < argc) return BadArguments("unexpected argument '" + std::string(argv[optind]) + "'");
+    if (port_text != nullptr && pci_text != nullptr)
+        return BadArguments("--port and --pci ask two questions; give one");
+
+    if (port_text != nullptr) {
+        options.question.kind = Question::PORT;
+        if (!ParsePort(port_text, options.question.port))
+            return BadArguments(std::string("--port ") + port_text + ": not a port number from 1");
+    } else if (pci_text != nullptr) {
+        options.question.kind = Question::PCI;
+        std::string error;
+        if (!ParsePci(pci_text, options.question.address, error)) return BadArguments(error);
+    }
+    return GO_ON;
+}

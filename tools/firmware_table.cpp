@@ -1,0 +1,136 @@
+// Ports read from a whole SMBIOS table: a dump file, the kernel's table,
+// Windows' copy. Every length and offset in them was written by someone
+// else and is checked by the walk before it is used.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "portmap/port_table.h"
+#include "ports.h"
+#include "smbios/table_location.h"
+#include "smbios/table_walk.h"
+
+using namespace tesmaron;
+
+namespace {
+
+// Dumps and tables are a few KiB; SMBIOS 3 lets a table grow past 64 KiB,
+// but nothing near this size is a firmware table.
+constexpr size_t FILE_SIZE_LIMIT = 16u << 20;
+
+std::string Number(uint64_t value) { return std::to_string(value); }
+
+// Why a walk for the port structure did not find it, at the file's offsets.
+std::string WalkReason(const smbios::TableWalk &walk, const std::string &name, uint64_t base, size_t size) {
+    const std::string at = "the structure at offset " + Number(base + walk.structure_offset) + " (type " +
+                           Number(walk.structure_type) + ")";
+    const std::string end = "the table's end at offset " + Number(base + size);
+    switch (walk.end) {
+        case smbios::WalkEnd::NOT_IN_TABLE:
+            return name + " holds no list of embedded network ports (no type-209 structure)";
+        case smbios::WalkEnd::HEADER_CUT:
+            return name + " is cut short: " + end + " falls inside the 4-byte header of the structure at offset " +
+                   Number(base + walk.structure_offset);
+        case smbios::WalkEnd::SHORTER_THAN_HEADER:
+            return name + " is broken: " + at + " gives length " + Number(walk.structure_length) +
+                   ", shorter than its 4-byte header";
+        case smbios::WalkEnd::FORMATTED_CUT:
+            return name + " is cut short: " + at + " has length " + Number(walk.structure_length) +
+                   ", which runs past " + end;
+        case smbios::WalkEnd::STRINGS_UNTERMINATED:
+            return name + " is broken: the strings of " + at + " have no terminator before " + end;
+        case smbios::WalkEnd::WALKING:
+        case smbios::WalkEnd::FOUND:
+            break;
+    }
+    return name + " could not be read";
+}
+
+std::string LocateReason(const smbios::TableLocation &where, const std::string &name, size_t size) {
+    const std::string entry = std::string("its ") + smbios::EntryPointName(where.kind) + " entry point";
+    switch (where.fault) {
+        case smbios::LocateFault::ENTRY_POINT_CUT:
+            return name + " is cut short: it ends inside " + entry + " (" + Number(size) + " bytes)";
+        case smbios::LocateFault::ENTRY_POINT_LENGTH:
+            return name + " is broken: " + entry + " gives a wrong length";
+        case smbios::LocateFault::CHECKSUM:
+            return name + " is broken: the checksum of " + entry + " does not add up";
+        case smbios::LocateFault::TABLE_OUTSIDE:
+            return name + " is broken: " + entry + " places the table at offset " + Number(where.address) + ", " +
+                   Number(where.stated_length) + " bytes long, past the file's end at offset " + Number(size);
+        case smbios::LocateFault::NONE:
+            break;
+    }
+    return name + " could not be read";
+}
+
+}  // namespace
+
+PortList PortsFromTable(const uint8_t *table, size_t size, const std::string &name, uint64_t base) {
+    PortList list;
+    const smbios::TableWalk walk = smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0);
+    if (walk.end != smbios::WalkEnd::FOUND) {
+        list.reason = WalkReason(walk, name, base, size);
+        return list;
+    }
+    // The walk found the whole formatted area inside the table, and every
+    // entry lies inside the formatted area.
+    const PortTable table_of_ports = PortTableOf(table + walk.structure_offset);
+    for (uint32_t i = 0; i < table_of_ports.entry_count; ++i) {
+        const uint32_t devfn = table_of_ports.entries[i].devfn;
+        list.ports.push_back({i + 1, {table_of_ports.entries[i].bus, devfn >> 3, devfn & 7}, {}});
+    }
+    if (list.ports.empty()) {
+        list.reason = "the list of embedded network ports in " + name + " (the type-209 structure at offset " +
+                      Number(base + walk.structure_offset) + ") holds none";
+    }
+    return list;
+}
+
+PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name) {
+    const smbios::TableLocation where = smbios::LocateDumpTable(file.data(), file.size());
+    if (where.fault != smbios::LocateFault::NONE) return {{}, LocateReason(where, name, file.size()), ""};
+    return PortsFromTable(file.data() + where.offset, static_cast<size_t>(where.length), name, where.offset);
+}
+
+PortList PortsFromRawSmbios(const std::vector<uint8_t> &data) {
+    const std::string name = "the firmware's SMBIOS table";
+    const smbios::TableLocation where = smbios::LocateRawSmbiosTable(data.data(), data.size());
+    if (where.fault == smbios::LocateFault::ENTRY_POINT_CUT) {
+        return {{}, name + " is cut short: " + Number(data.size()) + " bytes, fewer than its 8-byte header", ""};
+    }
+    if (where.fault != smbios::LocateFault::NONE) {
+        return {{},
+                name + " is broken: its header gives " + Number(where.stated_length) + " bytes of table, and only " +
+                    Number(data.size() - smbios::RAW_SMBIOS_HEADER_SIZE) + " follow",
+                ""};
+    }
+    return PortsFromTable(data.data() + where.offset, static_cast<size_t>(where.length), name);
+}
+
+int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes) {
+    bytes.clear();
+    errno = 0;
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return errno != 0 ? errno : EIO;
+    uint8_t chunk[4096];
+    int error = 0;
+    for (size_t got; (got = std::fread(chunk, 1, sizeof(chunk), file)) > 0;) {
+        if (bytes.size() + got > FILE_SIZE_LIMIT) {
+            error = EFBIG;
+            break;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    if (error == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
+    std::fclose(file);
+    return error;
+}
+
+std::string FileError(int error) {
+    if (error == EFBIG) {
+        std::string text = "larger than ";  // appended: GCC 12 warns wrongly of "literal" + string
+        return text.append(Number(FILE_SIZE_LIMIT >> 20)).append(" MiB, which no firmware table is");
+    }
+    return std::strerror(error);
+}
