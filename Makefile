@@ -50,7 +50,7 @@ check: all
 WINE_E2E := tests/wine/wine_e2e.sh
 WINE_PREFIX := $(CURDIR)/build/linux/wineprefix
 demo: all
-	@tests/real_boards/linux_firmware.sh demo tests/real_boards/real-boards.txt \
+	@tests/real_boards/linux_firmware.sh demo tests/real_boards/real-boards.txt build/linux/tests/firmware-fixture \
 	  build/linux/tools/tesmaron-ports board-084 board-038 board-001
 	@echo "# under Wine, the x64 build on a sample board"
 	@$(WINE_E2E) setup $(WINE_PREFIX) $(DIST)/x64/tesmaron.dll build/x64/tests/wine/e2e.exe \
@@ -61,10 +61,10 @@ demo: all
 	$(WINE_E2E) stop $(WINE_PREFIX) >/dev/null; $(WINE_E2E) teardown $(WINE_PREFIX) >/dev/null; \
 	exit $$status
 
-# Fuzzes the attach sequence for FUZZ_SECONDS (default 60), starting from the
-# corpus and the real boards. New inputs go to build/fuzz-corpus; a failing
-# input lands in tests/fuzz/regressions/, to be kept there as a regression
-# case once fixed.
+# Fuzzes the attach sequence, then the SMBIOS table format, for FUZZ_SECONDS
+# each (default 60), starting from the corpus and the real boards. New inputs
+# go to build/fuzz-corpus and build/fuzz-tables; a failing input lands in
+# tests/fuzz/regressions/, to be kept there as a regression case once fixed.
 FUZZ_SECONDS ?= 60
 fuzz: build
 	@mkdir -p build/fuzz-corpus
@@ -72,6 +72,11 @@ fuzz: build
 	build/sanitize/tests/fuzz/fuzz_attach -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  -artifact_prefix=tests/fuzz/regressions/ build/fuzz-corpus tests/fuzz/corpus tests/fuzz/regressions \
 	  build/fuzz-boards
+	@for layout in dump3 dump2 bare; do \
+	  build/linux/tests/firmware-fixture tests/real_boards/real-boards.txt $$layout build/fuzz-tables || exit 1; \
+	done
+	build/sanitize/tests/fuzz/fuzz_smbios -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=tests/fuzz/regressions/smbios- build/fuzz-tables tests/fuzz/regressions
 
 # Lookup timings beside a find_if baseline, then instructions per call.
 bench: build

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   clang libclang-rt-14-dev libbenchmark-dev valgrind clang-format
-  llvm lld dpkg-dev lintian file
+  llvm lld dpkg-dev lintian file dmidecode
 )
 
 missing=()

@@ -23,8 +23,9 @@ endforeach()
 # each in a private mount namespace (skipped, with the reason, without one).
 set(_firmware ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/linux_firmware.sh)
 set(_boards ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt)
-add_test(NAME real-boards.linux COMMAND ${_firmware} boards ${_boards} $<TARGET_FILE:tesmaron-ports>)
-add_test(NAME tesmaron-ports.linux COMMAND ${_firmware} tool ${_boards} $<TARGET_FILE:tesmaron-ports>)
+set(_fixture $<TARGET_FILE:firmware-fixture>)
+add_test(NAME real-boards.linux COMMAND ${_firmware} boards ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
+add_test(NAME tesmaron-ports.linux COMMAND ${_firmware} tool ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
 set_tests_properties(real-boards.linux tesmaron-ports.linux PROPERTIES SKIP_RETURN_CODE 77)
 
 # A Visual Studio user's program, built for the MSVC ABI with clang and

@@ -6,7 +6,9 @@ foreach(suite core_tests platform_tests)
   add_test(NAME sanitize.${suite} COMMAND ${TESMARON_SANITIZE_BUILD_DIR}/tests/${suite})
 endforeach()
 # -runs=0: execute every input of the corpus, the regressions and the real
-# boards (written from real-boards.txt) once, no fuzzing.
+# boards (written from real-boards.txt) once, no fuzzing: the boards as
+# driver replies for the attach sequence, and as whole tables in dumps (both
+# entry points) and bare for the table format.
 set(_board_corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz-boards)
 add_test(NAME fuzz.board-corpus COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/linux_firmware.sh corpus
          ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt ${_board_corpus})
@@ -15,3 +17,13 @@ add_test(NAME fuzz.corpus
                  ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions ${_board_corpus})
 set_tests_properties(fuzz.board-corpus PROPERTIES FIXTURES_SETUP BoardCorpus)
 set_tests_properties(fuzz.corpus PROPERTIES FIXTURES_REQUIRED BoardCorpus)
+
+set(_table_corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz-tables)
+add_test(NAME fuzz.table-corpus
+         COMMAND sh -c "for layout in dump3 dump2 bare; do \"$0\" \"$1\" $layout \"$2\" || exit 1; done"
+                 $<TARGET_FILE:firmware-fixture> ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt ${_table_corpus})
+add_test(NAME fuzz.smbios-corpus
+         COMMAND ${TESMARON_SANITIZE_BUILD_DIR}/tests/fuzz/fuzz_smbios -runs=0
+                 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions ${_table_corpus})
+set_tests_properties(fuzz.table-corpus PROPERTIES FIXTURES_SETUP TableCorpus)
+set_tests_properties(fuzz.smbios-corpus PROPERTIES FIXTURES_REQUIRED TableCorpus)

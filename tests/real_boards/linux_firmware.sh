@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The real boards against the Linux build, each in a private mount namespace
-# where /sys/firmware holds only that board's port structure and
-# /sys/bus/pci/devices only the interface folders given:
-#   linux_firmware.sh boards BOARDS TOOL          every board through the real loader
-#   linux_firmware.sh tool BOARDS TOOL            tesmaron-ports, case by case
-#   linux_firmware.sh demo BOARDS TOOL NAME ...   transcripts of tesmaron-ports
-#   linux_firmware.sh corpus BOARDS DIR           the boards as fuzz inputs
+# where /sys/firmware holds only that board's whole SMBIOS table (written by
+# the firmware-fixture program) and /sys/bus/pci/devices only the interface
+# folders given:
+#   linux_firmware.sh boards BOARDS FIXTURE TOOL          every board, every way it is read
+#   linux_firmware.sh tool BOARDS FIXTURE TOOL            tesmaron-ports, case by case
+#   linux_firmware.sh demo BOARDS FIXTURE TOOL NAME ...   transcripts of tesmaron-ports
+#   linux_firmware.sh corpus BOARDS DIR                   the boards as fuzz inputs
 # Where no namespace can be made, the tests exit 77: skipped, with the reason.
 set -uo pipefail
 readonly SKIP=77
@@ -20,29 +21,37 @@ boards_of() { grep -v '^#' "$1" | grep -E "^${2:-board-[0-9]+} "; }
 listing() { for p in "$@"; do [[ $p == - ]] || echo "${p%%=*}  ${p#*=}  -"; done; }
 
 # inside FIRMWARE INTERFACES COMMAND...: runs in the namespace made by
-# in_namespace. FIRMWARE is a structure in hex, "absent" (no firmware tables),
-# "none" (no port structure) or "denied:HEX" (readable by no one without
-# root's override); INTERFACES is "BB:DD.F=name,..." or "-".
+# in_namespace, with BOARDS and FIXTURE in the environment. FIRMWARE is
+#   tables:NAME, tables2:NAME  the board's whole table and an _SM3_ or _SM_
+#                              entry point in dmi/tables, as kernels since 4.2
+#   entries:NAME               one folder per structure in dmi/entries only
+#   denied-tables:NAME, denied-entries:NAME
+#                              the same, readable by no one without root's override
+#   tables-none, tables-broken a table with no port structure; one that breaks
+#   entries-none               dmi/entries with no port structure
+#   absent                     no firmware tables at all
+# INTERFACES is "BB:DD.F=name,..." or "-".
 inside() {
   local firmware=$1 interfaces=$2
   shift 2
   mount -t tmpfs none /sys/firmware && mount -t tmpfs none /sys/bus/pci/devices || return 1
-  local entries=/sys/firmware/dmi/entries
-  case $firmware in
+  local dmi=/sys/firmware/dmi layout=${firmware%%:*} name=${firmware#*:} denied=
+  [[ $layout == denied-* ]] && denied=1 layout=${layout#denied-}
+  case $layout in
   absent) ;;
-  none) mkdir -p $entries ;;
-  *)
-    mkdir -p $entries/209-0
-    # As the kernel shows it: the structure, then its empty string set.
-    { bytes "${firmware#denied:}"; printf '\0\0'; } >$entries/209-0/raw
-    ;;
+  entries-none) mkdir -p $dmi/entries/0-0 ;;
+  tables-none) mkdir -p $dmi/tables && bytes 7F04FFFE0000 >$dmi/tables/DMI ;;
+  tables-broken) mkdir -p $dmi/tables && bytes 010200000000D10400000000 >$dmi/tables/DMI ;;
+  tables) "$FIXTURE" "$BOARDS" tables3 $dmi/tables "$name" || return 1 ;;
+  tables2 | entries) "$FIXTURE" "$BOARDS" "$layout" $dmi/"${layout%2}" "$name" || return 1 ;;
+  *) echo "unknown firmware $firmware" >&2; return 1 ;;
   esac
   local i
   for i in ${interfaces//,/ }; do
     [[ $i == - ]] || mkdir -p "/sys/bus/pci/devices/0000:${i%%=*}/net/${i#*=}"
   done
-  if [[ $firmware == denied:* ]]; then
-    chmod 000 $entries/209-0/raw
+  if [[ -n $denied ]]; then
+    find $dmi -type f -exec chmod 000 {} +
     exec setpriv --bounding-set=-dac_override,-dac_read_search "$@"
   fi
   "$@"
@@ -59,28 +68,31 @@ require_namespace() {
   fi
 }
 
-# Inside one board's namespace: the listing, then each address back to the
-# first port that has it. Prints the number of checks; a failure on stderr.
+# check_board "TOOL [ARG...]" NAME PORT...: the listing, then each address
+# back to the first port that has it. Prints the number of checks; a failure
+# on stderr.
 check_board() {
-  local tool=$1 name=$2
+  local -a tool
+  read -ra tool <<<"$1"
+  local name=$2
   shift 2
   local failures=0 checks=0 expected got p address first
   expected=$(listing "$@")
-  got=$("$tool" 2>/dev/null)
+  got=$("${tool[@]}" 2>/dev/null)
   checks=$((${#@} + 1))
   [[ $* == - ]] && checks=1
   if [[ $got != "$expected" ]]; then
-    printf '%s: listing\n%s\nexpected\n%s\n' "$name" "$got" "$expected" >&2
+    printf '%s (%s): listing\n%s\nexpected\n%s\n' "$name" "${tool[*]}" "$got" "$expected" >&2
     failures=1
   fi
   for p in "$@"; do
     [[ $p == - ]] && continue
     address=${p#*=}
     first=$(for q in "$@"; do [[ ${q#*=} == "$address" ]] && { echo "${q%%=*}"; break; }; done)
-    got=$("$tool" --pci "$address" 2>/dev/null)
+    got=$("${tool[@]}" --pci "$address" 2>/dev/null)
     checks=$((checks + 1))
     if [[ $got != "$first  $address  -" ]]; then
-      echo "$name: --pci $address gave '$got', expected port $first" >&2
+      echo "$name (${tool[*]}): --pci $address gave '$got', expected port $first" >&2
       failures=1
     fi
   done
@@ -88,62 +100,103 @@ check_board() {
   return $failures
 }
 
+# Each board through the Linux object with only tables/ and with only
+# entries/; and through tesmaron-ports --from-dump on the dumps Debian's own
+# dmidecode writes of it (both entry point versions), and on the bare table.
 run_boards() {
-  local boards=$1 tool=$2 name structure ports count=0 checks=0 n failed=0
+  local boards=$1 tool=$2 name structure ports count=0 checks=0 n failed=0 dumps ok layout
   require_namespace
+  command -v dmidecode >/dev/null || { echo "dmidecode is not installed (run 'make')"; return 1; }
+  dumps=$(mktemp -d /tmp/tesmaron-dumps-XXXXXX)
+  trap 'rm -rf "$dumps"' RETURN
   while read -r name structure ports; do
-    # shellcheck disable=SC2086
-    if n=$(in_namespace "$structure" - "$BASH" "$0" check-board "$tool" "$name" $ports); then
-      checks=$((checks + n))
-    else
-      failed=$((failed + 1))
-    fi
+    ok=1
+    for layout in tables tables2; do
+      in_namespace "$layout:$name" - dmidecode -q --dump-bin "$dumps/$name.$layout" >/dev/null || ok=0
+    done
+    "$FIXTURE" "$boards" bare "$dumps" "$name" || ok=0
+    for run in "tables:$name|$tool" "entries:$name|$tool" "-|$tool --from-dump $dumps/$name.tables" \
+      "-|$tool --from-dump $dumps/$name.tables2" "-|$tool --from-dump $dumps/$name.bare"; do
+      # shellcheck disable=SC2086
+      if [[ ${run%%|*} == - ]]; then
+        n=$(check_board "${run#*|}" "$name" $ports)
+      else
+        n=$(in_namespace "${run%%|*}" - "$BASH" "$0" check-board "${run#*|}" "$name" $ports)
+      fi || ok=0
+      checks=$((checks + ${n:-0}))
+    done
+    [[ $ok -eq 1 ]] || failed=$((failed + 1))
     count=$((count + 1))
   done < <(boards_of "$boards")
-  echo "real boards on the Linux object: $count boards, $checks checks, $failed boards failed"
+  echo "real boards on the Linux object and from dumps: $count boards, $checks checks, $failed boards failed"
   [[ $count -eq 100 && $failed -eq 0 ]]
 }
 
 # FIRMWARE | INTERFACES | ARGUMENTS | EXIT | STDOUT ("~" + text: starts with) | STDERR holds
+# In ARGUMENTS, @ stands for the folder of dump files.
 run_tool_cases() {
-  local boards=$1 tool=$2 out_of_order bus_ff no_ports failed=0 count=0
+  local boards=$1 tool=$2 failed=0 count=0 dumps
   require_namespace
-  out_of_order=$(boards_of "$boards" board-084 | awk '{print $2}')
-  bus_ff=$(boards_of "$boards" board-011 | awk '{print $2}')
-  no_ports=$(boards_of "$boards" board-001 | awk '{print $2}')
+  dumps=$(mktemp -d /tmp/tesmaron-dumps-XXXXXX)
+  trap 'rm -rf "$dumps"' RETURN
+  "$FIXTURE" "$boards" dump3 "$dumps" board-084 && "$FIXTURE" "$boards" dump2 "$dumps" board-084 || return 1
+  head -c 100 "$dumps/board-084.dump3" >"$dumps/cut.dump3"
+  head -c 60 "$dumps/board-084.dump2" >"$dumps/cut.dump2"
+  head -c 20 "$dumps/board-084.dump3" >"$dumps/cut-entry.dump3"
+  : >"$dumps/empty"
   local nics=04:00.0=eno1,04:00.1=eno2,03:00.0=eno3,03:00.0=ens3f0
+  local b84=tables:board-084 dmi=/sys/firmware/dmi
   local cases
   cases=$(cat <<CASES
-$out_of_order|$nics||0|1  04:00.0  eno1\n2  04:00.1  eno2\n3  03:00.0  eno3,ens3f0\n4  03:00.1  -|
-$out_of_order|$nics|--json|0|[{"port": 1, "pci": "04:00.0", "interfaces": ["eno1"]}, {"port": 2, "pci": "04:00.1", "interfaces": ["eno2"]}, {"port": 3, "pci": "03:00.0", "interfaces": ["eno3", "ens3f0"]}, {"port": 4, "pci": "03:00.1", "interfaces": []}]|
-$out_of_order|$nics|--port 3|0|3  03:00.0  eno3,ens3f0|
-$out_of_order|$nics|--json --port 4|0|[{"port": 4, "pci": "03:00.1", "interfaces": []}]|
-$out_of_order|$nics|--pci 04:00.1|0|2  04:00.1  eno2|
-$out_of_order|$nics|--pci 0000:04:00.1 --json|0|[{"port": 2, "pci": "04:00.1", "interfaces": ["eno2"]}]|
-$bus_ff|-|--pci FF:00.0|0|1  ff:00.0  -|
-$bus_ff|-|--pci 0000:ff:00.0|0|1  ff:00.0  -|
-$out_of_order|$nics|--port 5|1||there is no port 5 (the firmware lists 4 ports)
-$out_of_order|$nics|--port 5 --json|1|[]|there is no port 5
-$out_of_order|$nics|--pci 02:00.0|1||no embedded port at 02:00.0 (the firmware lists 4 ports)
-$out_of_order|$nics|--pci 0001:04:00.1|2||PCI domain 0001 cannot be looked up
-$out_of_order|$nics|--pci 3:0|2||not a PCI address BB:DD.F
-$out_of_order|$nics|--pci 04:20.0|2||not a PCI address BB:DD.F
-$out_of_order|$nics|--port 0|2||not a port number from 1
-$out_of_order|$nics|--port|2||--port needs a value
-$out_of_order|$nics|--port 1 --pci 04:00.0|2||give one
-$out_of_order|$nics|--list|2||unknown argument '--list'
-$out_of_order|$nics|--help|0|~usage: tesmaron-ports|
-$out_of_order|$nics|--version|0|tesmaron 1.0.0.0|
-absent|-||1||the kernel does not expose the firmware tables (/sys/firmware/dmi/entries is absent)
-absent|-|--json|1|[]|the kernel does not expose the firmware tables
-none|-||1||the firmware lists no embedded network ports (/sys/firmware/dmi/entries/209-0 is absent)
-denied:$out_of_order|-||1||reading the firmware tables needs root
-$no_ports|-|--port 1|1||the firmware's list of embedded network ports (/sys/firmware/dmi/entries/209-0/raw) holds none
+$b84|$nics||0|1  04:00.0  eno1\n2  04:00.1  eno2\n3  03:00.0  eno3,ens3f0\n4  03:00.1  -|
+entries:board-084|$nics||0|1  04:00.0  eno1\n2  04:00.1  eno2\n3  03:00.0  eno3,ens3f0\n4  03:00.1  -|
+$b84|$nics|--json|0|[{"port": 1, "pci": "04:00.0", "interfaces": ["eno1"]}, {"port": 2, "pci": "04:00.1", "interfaces": ["eno2"]}, {"port": 3, "pci": "03:00.0", "interfaces": ["eno3", "ens3f0"]}, {"port": 4, "pci": "03:00.1", "interfaces": []}]|
+$b84|$nics|--port 3|0|3  03:00.0  eno3,ens3f0|
+$b84|$nics|--port=3|0|3  03:00.0  eno3,ens3f0|
+$b84|$nics|--json --port 4|0|[{"port": 4, "pci": "03:00.1", "interfaces": []}]|
+$b84|$nics|--pci 04:00.1|0|2  04:00.1  eno2|
+$b84|$nics|--pci=0000:04:00.1 --json|0|[{"port": 2, "pci": "04:00.1", "interfaces": ["eno2"]}]|
+tables:board-011|-|--pci FF:00.0|0|1  ff:00.0  -|
+tables:board-011|-|--pci 0000:ff:00.0|0|1  ff:00.0  -|
+$b84|$nics|--port 5|1||there is no port 5 (the firmware lists 4 ports)
+$b84|$nics|--port 5 --json|1|[]|there is no port 5
+$b84|$nics|--pci 02:00.0|1||no embedded port at 02:00.0 (the firmware lists 4 ports)
+$b84|$nics|--pci 0001:04:00.1|2||PCI domain 0001 cannot be looked up
+$b84|$nics|--pci 3:0|2||not a PCI address BB:DD.F
+$b84|$nics|--pci 04:20.0|2||not a PCI address BB:DD.F
+$b84|$nics|--port 0|2||not a port number from 1
+$b84|$nics|--port|2||--port needs a value
+$b84|$nics|--json=yes|2||--json takes no value
+$b84|$nics|--port 1 --pci 04:00.0|2||give one
+$b84|$nics|--list|2||unknown argument '--list'
+$b84|$nics|-- --json|2||unexpected argument '--json'
+$b84|$nics|--help|0|~usage: tesmaron-ports|
+$b84|$nics|--version|0|tesmaron 1.0.0.0|
+absent|-||1||the kernel exposes no firmware tables (neither $dmi/tables/DMI nor $dmi/entries is there)
+absent|-|--json|1|[]|the kernel exposes no firmware tables
+entries-none|-||1||the firmware lists no embedded network ports ($dmi/entries/209-0 is absent)
+tables-none|-||1||$dmi/tables/DMI holds no list of embedded network ports (no type-209 structure)
+tables-broken|-||1||$dmi/tables/DMI is broken: the structure at offset 0 (type 1) gives length 2, shorter than its 4-byte header
+denied-tables:board-084|-||1||reading $dmi/tables/DMI needs root (permission denied)
+denied-entries:board-084|-||1||reading $dmi/entries/209-0/raw needs root (permission denied)
+tables:board-001|-|--port 1|1||the list of embedded network ports in $dmi/tables/DMI (the type-209 structure at offset 169) holds none
+entries:board-001|-|--port 1|1||the firmware's list of embedded network ports ($dmi/entries/209-0/raw) holds none
+absent|$nics|--from-dump @/board-084.dump3|0|1  04:00.0  -\n2  04:00.1  -\n3  03:00.0  -\n4  03:00.1  -|
+absent|$nics|--from-dump=@/board-084.dump2 --json --port 3|0|[{"port": 3, "pci": "03:00.0", "interfaces": []}]|
+absent|-|--from-dump @/board-084.dump3 --pci 03:00.1|0|4  03:00.1  -|
+absent|-|--from-dump @/board-084.dump3 --port 9|1||there is no port 9 (the firmware lists 4 ports)
+absent|-|--from-dump @/cut.dump3|1||@/cut.dump3 is cut short: the structure at offset 85 (type 1) has length 27, which runs past the table's end at offset 100
+absent|-|--from-dump @/cut.dump2|1||@/cut.dump2 is broken: its _SM_ entry point places the table at offset 32, 255 bytes long, past the file's end at offset 60
+absent|-|--from-dump @/cut-entry.dump3|1||@/cut-entry.dump3 is cut short: it ends inside its _SM3_ entry point (20 bytes)
+absent|-|--from-dump @/empty --json|1|[]|@/empty holds no list of embedded network ports (no type-209 structure)
+absent|-|--from-dump @/missing|2||--from-dump @/missing: No such file or directory
+absent|-|--from-dump @|2||--from-dump @: Is a directory
 CASES
 )
   local firmware interfaces args status stdout stderr got_out got_err got_status
   while IFS='|' read -r firmware interfaces args status stdout stderr; do
     count=$((count + 1))
+    args=${args//@/$dumps} stderr=${stderr//@/$dumps}
     got_err=$(mktemp)
     # shellcheck disable=SC2086
     got_out=$(in_namespace "$firmware" "$interfaces" "$tool" $args 2>"$got_err")
@@ -159,7 +212,7 @@ CASES
     if [[ $ok -eq 0 ]]; then
       failed=$((failed + 1))
       printf 'FAIL tesmaron-ports %s (firmware %s): exit %s, expected %s\nstdout:\n%s\nstderr:\n%s\n' \
-        "$args" "${firmware:0:12}" "$got_status" "$status" "$got_out" "$(cat "$got_err")"
+        "$args" "$firmware" "$got_status" "$status" "$got_out" "$(cat "$got_err")"
     fi
     rm -f "$got_err"
   done <<<"$cases"
@@ -184,7 +237,7 @@ run_demo() {
     for args in "" "--json" "--port 1"; do
       echo "\$ tesmaron-ports${args:+ $args}"
       # shellcheck disable=SC2086
-      in_namespace "$structure" "$(demo_interfaces $ports)" "$tool" $args 2>&1
+      in_namespace "tables:$name" "$(demo_interfaces $ports)" "$tool" $args 2>&1
       status=$?
       [[ $status -eq 0 ]] || echo "(exit $status)"
     done
@@ -208,9 +261,15 @@ shift
 case $step in
 inside) inside "$@" ;;
 check-board) check_board "$@" ;;
-boards) run_boards "$@" ;;
-tool) run_tool_cases "$@" ;;
-demo) run_demo "$@" ;;
+boards | tool | demo)
+  export BOARDS=$1 FIXTURE=$2
+  set -- "$1" "${@:3}"
+  case $step in
+  boards) run_boards "$@" ;;
+  tool) run_tool_cases "$@" ;;
+  demo) run_demo "$@" ;;
+  esac
+  ;;
 corpus) write_corpus "$@" ;;
 *) echo "unknown step $step" >&2; exit 2 ;;
 esac

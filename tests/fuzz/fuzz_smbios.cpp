@@ -1,0 +1,53 @@
+// Fuzzes the SMBIOS table format with every file a dump could be: where the
+// entry point places the table, the walk over it whole and in pieces, and
+// the port table decoded from what the walk finds; and the same bytes as
+// Windows' RSMB buffer. AddressSanitizer catches any read past the input.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+
+#include "portmap/port_table.h"
+#include "smbios/table_location.h"
+#include "smbios/table_walk.h"
+
+using namespace tesmaron::smbios;
+
+namespace {
+
+void Require(bool invariant) {
+    if (!invariant) std::abort();
+}
+
+void WalkEveryWay(const uint8_t *table, size_t size, size_t piece) {
+    for (uint32_t instance = 0; instance < 2; ++instance) {
+        const TableWalk whole = FindStructure(table, size, 209, instance);
+        Require(whole.end != WalkEnd::WALKING);
+        TableWalk walk = StartWalk(209, instance);
+        for (size_t at = 0; at < size && walk.end == WalkEnd::WALKING; at += piece) {
+            WalkTable(walk, table + at, piece < size - at ? piece : size - at);
+        }
+        FinishWalk(walk);
+        Require(walk.end == whole.end && walk.structure_offset == whole.structure_offset &&
+                walk.structure_size == whole.structure_size);
+        if (whole.end != WalkEnd::FOUND) continue;
+        Require(whole.structure_offset + whole.structure_size <= size);
+        Require(whole.structure_length >= 4 && whole.structure_length + 2 <= whole.structure_size);
+        const tesmaron::PortTable ports = tesmaron::PortTableOf(table + whole.structure_offset);
+        Require(4 + 8 * ports.entry_count <= whole.structure_length);
+        volatile uint32_t sum = 0;
+        for (uint32_t i = 0; i < ports.entry_count; ++i) sum = sum + ports.entries[i].bus + ports.entries[i].devfn;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const size_t piece = size == 0 ? 1 : 1 + data[size - 1] % 17;
+    for (const TableLocation &where : {LocateDumpTable(data, size), LocateRawSmbiosTable(data, size)}) {
+        if (where.fault != LocateFault::NONE) continue;
+        Require(where.offset <= size && where.length <= size - where.offset);
+        WalkEveryWay(data + where.offset, static_cast<size_t>(where.length), piece);
+    }
+    return 0;
+}
