@@ -26,7 +26,11 @@ set(_boards ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt)
 set(_fixture $<TARGET_FILE:firmware-fixture>)
 add_test(NAME real-boards.linux COMMAND ${_firmware} boards ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
 add_test(NAME tesmaron-ports.linux COMMAND ${_firmware} tool ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
-set_tests_properties(real-boards.linux tesmaron-ports.linux PROPERTIES SKIP_RETURN_CODE 77)
+# Its metrics served by a real node exporter and scraped; the example
+# alerting rules under promtool's own test runner.
+add_test(NAME prometheus.node-exporter COMMAND ${_firmware} exporter ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
+add_test(NAME prometheus.rules COMMAND promtool test rules ${CMAKE_CURRENT_SOURCE_DIR}/prometheus/rules_test.yml)
+set_tests_properties(real-boards.linux tesmaron-ports.linux prometheus.node-exporter PROPERTIES SKIP_RETURN_CODE 77)
 
 # A Visual Studio user's program, built for the MSVC ABI with clang and
 # lld-link against dist/; the x64 one then runs under Wine (wine/).

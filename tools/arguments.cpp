@@ -13,7 +13,8 @@
 namespace {
 
 const char SYNOPSIS[] =
-    "usage: tesmaron-ports [--json] [--port N | --pci [0000:]BB:DD.F] [--from-dump FILE]\n"
+    "usage: tesmaron-ports [--json] [--port N | --pci [0000:]BB:DD.F] [--from-dump FILE] [--output FILE]\n"
+    "       tesmaron-ports --prometheus [--from-dump FILE] [--output FILE]\n"
     "       tesmaron-ports --help | --version\n";
 
 const char DETAILS[] =
@@ -30,6 +31,11 @@ const char DETAILS[] =
     "  --pci ADDR        only the port at PCI address BB:DD.F or 0000:BB:DD.F (hex)\n"
     "  --json            one JSON array on standard output, for scripts:\n"
     "                    [{\"port\": 1, \"pci\": \"02:00.0\", \"interfaces\": [\"eno1\"]}]\n"
+    "  --prometheus      metrics in the Prometheus text format, for the whole machine:\n"
+    "                    tesmaron_port_info{port=\"1\",pci=\"0000:02:00.0\",device=\"eno1\"} 1\n"
+    "                    and tesmaron_ports, the number of ports (0 when none is found)\n"
+    "  --output FILE     write FILE instead of standard output, atomically: a new\n"
+    "                    file beside it, then renamed over it (for textfile collectors)\n"
     "  --from-dump FILE  another machine's ports, from a file written by\n"
     "                    'dmidecode --dump-bin' or a copy of /sys/firmware/dmi/tables/DMI;\n"
     "                    its interfaces are not known here ('-')\n"
@@ -39,7 +45,8 @@ const char DETAILS[] =
     "Options take their value as '--port 1' or '--port=1'.\n"
     "\n"
     "Exit status: 0 when a port is found, 1 when none is (the reason goes to\n"
-    "standard error), 2 on bad arguments or a dump file that cannot be read.\n";
+    "standard error; the output is still written), 2 on bad arguments, a dump\n"
+    "file that cannot be read or an output file that cannot be written.\n";
 
 // 1 to max_digits hex digits, either case, then the delimiter (or the end).
 bool ParseHex(const char *&at, int max_digits, char delimiter, uint32_t &value) {
@@ -86,15 +93,17 @@ bool ParsePort(const char *text, uint32_t &port) {
     return true;
 }
 
-enum Option { HELP = 'h', VERSION = 256, JSON, PORT, PCI, FROM_DUMP };
+enum Option { HELP = 'h', VERSION = 256, JSON, PROMETHEUS, PORT, PCI, FROM_DUMP, OUTPUT };
 
 const option LONG_OPTIONS[] = {
     {"help", no_argument, nullptr, HELP},
     {"version", no_argument, nullptr, VERSION},
     {"json", no_argument, nullptr, JSON},
+    {"prometheus", no_argument, nullptr, PROMETHEUS},
     {"port", required_argument, nullptr, PORT},
     {"pci", required_argument, nullptr, PCI},
     {"from-dump", required_argument, nullptr, FROM_DUMP},
+    {"output", required_argument, nullptr, OUTPUT},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -118,6 +127,7 @@ int BadArguments(const std::string &reason) {
 
 int ReadArguments(int argc, char **argv, Options &options) {
     const char *port_text = nullptr, *pci_text = nullptr;
+    bool json = false, metrics = false;
     opterr = 0;  // the tool gives its own reasons
     optind = 1;
     // '+': options end at the first operand, or at "--"; ':': a missing value
@@ -131,7 +141,10 @@ int ReadArguments(int argc, char **argv, Options &options) {
                 std::printf("tesmaron %s\n", TESMARON_VERSION_STRING);
                 return 0;
             case JSON:
-                options.form = Form::JSON;
+                json = true;
+                break;
+            case PROMETHEUS:
+                metrics = true;
                 break;
             case PORT:
                 port_text = optarg;
@@ -142,6 +155,9 @@ int ReadArguments(int argc, char **argv, Options &options) {
             case FROM_DUMP:
                 options.dump = optarg;
                 break;
+            case OUTPUT:
+                options.output = optarg;
+                break;
             default:
                 return BadArguments(Refused(optopt, argv[optind - 1]));
         }
@@ -149,6 +165,11 @@ int ReadArguments(int argc, char **argv, Options &options) {
     if (optind < argc) return BadArguments("unexpected argument '" + std::string(argv[optind]) + "'");
     if (port_text != nullptr && pci_text != nullptr)
         return BadArguments("--port and --pci ask two questions; give one");
+    if (json && metrics) return BadArguments("--json and --prometheus are two forms; give one");
+    if (metrics && (port_text != nullptr || pci_text != nullptr)) {
+        return BadArguments("--prometheus describes the whole machine; it takes no --port or --pci");
+    }
+    options.form = metrics ? Form::METRICS : json ? Form::JSON : Form::LINES;
 
     if (port_text != nullptr) {
         options.question.kind = Question::PORT;

@@ -49,6 +49,43 @@ std::string Json(const std::vector<Port> &ports) {
     return out + "]\n";
 }
 
+// A label value in the Prometheus text format: backslash, double quote and
+// line feed escaped.
+std::string LabelValue(const std::string &text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else {
+            if (c == '\\' || c == '"') out += '\\';
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The Prometheus text exposition format, for a textfile collector: one
+// sample per port and interface; "device" as node_exporter names
+// interfaces, so that a query can join link state to port numbers; the PCI
+// address with its domain, as the kernel writes it.
+std::string Metrics(const std::vector<Port> &ports) {
+    std::string out =
+        "# HELP tesmaron_port_info Embedded network port: its number in the firmware's order, its PCI address and an "
+        "interface on it.\n"
+        "# TYPE tesmaron_port_info gauge\n";
+    for (const Port &port : ports) {
+        const std::string labels = "tesmaron_port_info{port=\"" + std::to_string(port.number) +
+                                   "\",pci=\"0000:" + PciText(port.address) + "\",device=\"";
+        if (port.interfaces.empty()) out += labels + "\"} 1\n";
+        for (const std::string &name : port.interfaces) out += labels + LabelValue(name) + "\"} 1\n";
+    }
+    return out +
+           "# HELP tesmaron_ports Embedded network ports the firmware lists.\n"
+           "# TYPE tesmaron_ports gauge\n"
+           "tesmaron_ports " +
+           std::to_string(ports.size()) + "\n";
+}
+
 }  // namespace
 
 std::string Render(Form form, const std::vector<Port> &ports) {
@@ -57,6 +94,8 @@ std::string Render(Form form, const std::vector<Port> &ports) {
             return Lines(ports);
         case Form::JSON:
             return Json(ports);
+        case Form::METRICS:
+            return Metrics(ports);
     }
     return "";
 }

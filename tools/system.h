@@ -20,6 +20,13 @@ std::vector<std::string> InterfaceNames(const PciAddress &address);
 // is not installed, reads the firmware's SMBIOS table itself.
 PortList MachinePorts();
 
+// Writes text into the file at path atomically, so that a collector never
+// reads half of it: into a new file in the same folder, created exclusively
+// (a link planted there is never followed: the tool runs as root), then
+// renamed over path. The new file is removed on every failure. Returns what
+// went wrong, or nothing.
+std::string WriteFileAtomically(const std::string &path, const std::string &text);
+
 // A network adapter as SetupAPI describes it: the bus that enumerated it
 // ("PCI", "USB", ...), its bus number and its address on that bus (on PCI,
 // device << 16 | function), and its connection name.

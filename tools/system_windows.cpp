@@ -74,8 +74,8 @@ std::vector<std::string> InterfaceNames(const PciAddress &address) {
 
 namespace {
 
-// The health device's absence, with the system's error and its message.
-std::string DeviceReason(DWORD error) {
+// "error 2: The system cannot find the file specified".
+std::string ErrorText(DWORD error) {
     char text[256] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof(text),
                    nullptr);
@@ -83,11 +83,7 @@ std::string DeviceReason(DWORD error) {
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
         message.pop_back();
     }
-    char reason[400];
-    std::snprintf(reason, sizeof(reason), "the health device %s cannot be opened (error %lu%s%s)",
-                  tesmaron::HEALTH_DEVICE_PATH, static_cast<unsigned long>(error), message.empty() ? "" : ": ",
-                  message.c_str());
-    return reason;
+    return "error " + std::to_string(error) + (message.empty() ? "" : ": " + message);
 }
 
 // The firmware's SMBIOS table as Windows hands it to every program, driver
@@ -115,7 +111,8 @@ PortList MachinePorts() {
     }
     // No health driver: the library has nothing to read, but the firmware's
     // table is there for the tool to read itself.
-    const std::string driver = DeviceReason(GetLastError());
+    const std::string driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " cannot be opened (" +
+                               ErrorText(GetLastError()) + ")";
     const std::vector<uint8_t> raw = RawSmbiosTable();
     if (raw.empty()) {
         list.reason =
@@ -131,4 +128,36 @@ PortList MachinePorts() {
     firmware.origin =
         "ports read from the firmware's SMBIOS table: the health driver is not installed (" + driver + ")";
     return firmware;
+}
+
+std::string WriteFileAtomically(const std::string &path, const std::string &text) {
+    const size_t slash = path.find_last_of("\\/");
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const std::string stem = path.substr(0, base) + "." + path.substr(base) + ".";
+    // CREATE_NEW never opens what is already there, a link included; the
+    // name is tried again only when it is taken.
+    std::string temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (DWORD attempt = 0; attempt < 64 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof(suffix), "%08lx%02lx.tmp",
+                      static_cast<unsigned long>(GetCurrentProcessId() ^ GetTickCount()),
+                      static_cast<unsigned long>(attempt));
+        temporary = stem + suffix;
+        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    if (file == INVALID_HANDLE_VALUE) return ErrorText(GetLastError());
+    DWORD written = 0;
+    bool done = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                written == text.size() && FlushFileBuffers(file);
+    DWORD error = done ? 0 : GetLastError();
+    CloseHandle(file);
+    if (done && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        done = false;
+        error = GetLastError();
+    }
+    if (done) return "";
+    DeleteFileA(temporary.c_str());
+    return ErrorText(error);
 }

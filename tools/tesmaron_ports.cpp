@@ -1,7 +1,7 @@
 // tesmaron-ports: which network interface is which of the server's embedded
-// ports. The plan: read the arguments, take the ports from their source (the
-// library, or a dump file), ask them the question, print the answer in the
-// form asked for.
+// ports. The plan: read the arguments; take the ports from their source (the
+// library, or a dump file); ask them the question; put the answer in the
+// form asked for; deliver it to standard output or a file.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,7 +27,13 @@ int main(int argc, char **argv) {
     }
 
     const Answer answer = Ask(list, options.question);
-    std::fputs(Render(options.form, answer.ports).c_str(), stdout);
+    const std::string text = Render(options.form, answer.ports);
+
+    if (options.output.empty()) {
+        std::fputs(text.c_str(), stdout);
+    } else if (const std::string error = WriteFileAtomically(options.output, text); !error.empty()) {
+        return BadArguments("--output " + options.output + ": " + error);
+    }
 
     if (!list.origin.empty()) std::fprintf(stderr, "tesmaron-ports: %s\n", list.origin.c_str());
     if (!answer.reason.empty()) {

@@ -6,6 +6,7 @@
 #   linux_firmware.sh boards BOARDS FIXTURE TOOL          every board, every way it is read
 #   linux_firmware.sh tool BOARDS FIXTURE TOOL            tesmaron-ports, case by case
 #   linux_firmware.sh demo BOARDS FIXTURE TOOL NAME ...   transcripts of tesmaron-ports
+#   linux_firmware.sh exporter BOARDS FIXTURE TOOL        its metrics through a real node exporter
 #   linux_firmware.sh corpus BOARDS DIR                   the boards as fuzz inputs
 # Where no namespace can be made, the tests exit 77: skipped, with the reason.
 set -uo pipefail
@@ -132,8 +133,23 @@ run_boards() {
   [[ $count -eq 100 && $failed -eq 0 ]]
 }
 
+# The metrics of board-084 with the interfaces the cases give it.
+B84_METRICS='# HELP tesmaron_port_info Embedded network port: its number in the firmware'"'"'s order, its PCI address and an interface on it.
+# TYPE tesmaron_port_info gauge
+tesmaron_port_info{port="1",pci="0000:04:00.0",device="eno1"} 1
+tesmaron_port_info{port="2",pci="0000:04:00.1",device="eno2"} 1
+tesmaron_port_info{port="3",pci="0000:03:00.0",device="eno3"} 1
+tesmaron_port_info{port="3",pci="0000:03:00.0",device="ens3f0"} 1
+tesmaron_port_info{port="4",pci="0000:03:00.1",device=""} 1
+# HELP tesmaron_ports Embedded network ports the firmware lists.
+# TYPE tesmaron_ports gauge
+tesmaron_ports 4'
+B84_INTERFACES=04:00.0=eno1,04:00.1=eno2,03:00.0=eno3,03:00.0=ens3f0
+
 # FIRMWARE | INTERFACES | ARGUMENTS | EXIT | STDOUT ("~" + text: starts with) | STDERR holds
-# In ARGUMENTS, @ stands for the folder of dump files.
+# In ARGUMENTS, @ stands for the folder of dump files. With --output, STDOUT
+# is what the file holds, and standard output itself stays empty. Every
+# --prometheus output must also pass promtool check metrics.
 run_tool_cases() {
   local boards=$1 tool=$2 failed=0 count=0 dumps
   require_namespace
@@ -144,7 +160,9 @@ run_tool_cases() {
   head -c 60 "$dumps/board-084.dump2" >"$dumps/cut.dump2"
   head -c 20 "$dumps/board-084.dump3" >"$dumps/cut-entry.dump3"
   : >"$dumps/empty"
-  local nics=04:00.0=eno1,04:00.1=eno2,03:00.0=eno3,03:00.0=ens3f0
+  mkdir "$dumps/adir"
+  echo "kept" >"$dumps/victim" && ln -s victim "$dumps/planted.prom"
+  local nics=$B84_INTERFACES metrics=${B84_METRICS//$'\n'/\\n}
   local b84=tables:board-084 dmi=/sys/firmware/dmi
   local cases
   cases=$(cat <<CASES
@@ -170,6 +188,16 @@ $b84|$nics|--json=yes|2||--json takes no value
 $b84|$nics|--port 1 --pci 04:00.0|2||give one
 $b84|$nics|--list|2||unknown argument '--list'
 $b84|$nics|-- --json|2||unexpected argument '--json'
+$b84|$nics|--prometheus|0|$metrics|
+$b84|$nics|--prometheus --output @/tesmaron.prom|0|$metrics|
+$b84|$nics|--prometheus --output=@/planted.prom|0|$metrics|
+absent|-|--prometheus|1|~# HELP tesmaron_port_info|the kernel exposes no firmware tables
+absent|-|--prometheus --from-dump @/board-084.dump3|0|~# HELP tesmaron_port_info Embedded network port|
+absent|-|--from-dump @/board-084.dump3 --json --output @/ports.json|0|[{"port": 1, "pci": "04:00.0", "interfaces": []}, {"port": 2, "pci": "04:00.1", "interfaces": []}, {"port": 3, "pci": "03:00.0", "interfaces": []}, {"port": 4, "pci": "03:00.1", "interfaces": []}]|
+absent|-|--output @/absent/x.prom|2||--output @/absent/x.prom: No such file or directory
+absent|-|--from-dump @/board-084.dump3 --output @/adir|2||--output @/adir: Is a directory
+$b84|$nics|--prometheus --port 1|2||--prometheus describes the whole machine; it takes no --port or --pci
+$b84|$nics|--prometheus --json|2||--json and --prometheus are two forms; give one
 $b84|$nics|--help|0|~usage: tesmaron-ports|
 $b84|$nics|--version|0|tesmaron 1.0.0.0|
 absent|-||1||the kernel exposes no firmware tables (neither $dmi/tables/DMI nor $dmi/entries is there)
@@ -202,7 +230,15 @@ CASES
     got_out=$(in_namespace "$firmware" "$interfaces" "$tool" $args 2>"$got_err")
     got_status=$?
     stdout=$(printf '%b' "$stdout")
-    local ok=1
+    local ok=1 output
+    output=$(sed -n 's/.*--output[= ]\([^ ]*\).*/\1/p' <<<"$args")
+    if [[ -n $output && $got_status -ne 2 ]]; then
+      [[ -z $got_out ]] || ok=0
+      got_out=$(cat "$output")
+    fi
+    if [[ $args == *--prometheus* && $got_status -ne 2 ]] && ! promtool check metrics <<<"$got_out" >&2; then
+      ok=0
+    fi
     [[ $got_status -eq $status ]] || ok=0
     if [[ $stdout == "~"* ]]; then [[ $got_out == "${stdout#\~}"* ]] || ok=0
     else [[ $got_out == "$stdout" ]] || ok=0; fi
@@ -216,6 +252,16 @@ CASES
     fi
     rm -f "$got_err"
   done <<<"$cases"
+  # A link planted at the output path is replaced, never followed; and no
+  # temporary file is left behind, whatever failed.
+  if [[ $(cat "$dumps/victim") != kept || -L $dumps/planted.prom ]]; then
+    echo "FAIL --output followed the link planted at $dumps/planted.prom"
+    failed=$((failed + 1))
+  fi
+  if ls -A "$dumps" | grep -q '^\.'; then
+    echo "FAIL temporary files left in $dumps: $(ls -A "$dumps" | grep '^\.')"
+    failed=$((failed + 1))
+  fi
   echo "tesmaron-ports: $count cases, $failed failed"
   [[ $failed -eq 0 ]]
 }
@@ -245,6 +291,45 @@ run_demo() {
   done
 }
 
+# board-084's metrics, written by the tool with --output, served by Debian's
+# node exporter with only its textfile collector on a free loopback port,
+# scraped: the samples (labels in name order, as the exporter prints them)
+# and no textfile error.
+run_exporter() {
+  local boards=$1 tool=$2 dir port pid=0 scraped expected
+  require_namespace
+  command -v prometheus-node-exporter >/dev/null || { echo "prometheus-node-exporter is not installed (run 'make')"; return 1; }
+  dir=$(mktemp -d /tmp/tesmaron-textfile-XXXXXX)
+  trap 'kill $pid 2>/dev/null; rm -rf "$dir"' RETURN
+  in_namespace tables:board-084 "$B84_INTERFACES" "$tool" --prometheus --output "$dir/tesmaron.prom" || return 1
+  for _ in $(seq 20); do
+    port=$((20000 + RANDOM % 40000))
+    prometheus-node-exporter --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
+      --collector.textfile --collector.textfile.directory="$dir" 2>"$dir.log" &
+    pid=$!
+    for _ in $(seq 50); do
+      scraped=$( (exec 3<>"/dev/tcp/127.0.0.1/$port" && printf 'GET /metrics HTTP/1.0\r\n\r\n' >&3 && cat <&3) 2>/dev/null)
+      [[ -n $scraped ]] && break 2
+      kill -0 $pid 2>/dev/null || break
+      sleep 0.1
+    done
+    kill $pid 2>/dev/null
+  done
+  rm -f "$dir.log"
+  [[ -n $scraped ]] || { echo "the node exporter did not answer"; return 1; }
+  scraped=$(tr -d '\r' <<<"$scraped" | grep -E '^(tesmaron_|node_textfile_scrape_error)' | sort)
+  expected=$(grep '^tesmaron_' <<<"$B84_METRICS" |
+    sed -E 's/\{port="([^"]*)",pci="([^"]*)",device="([^"]*)"\}/{device="\3",pci="\2",port="\1"}/'
+    echo 'node_textfile_scrape_error 0')
+  expected=$(sort <<<"$expected")
+  if [[ $scraped != "$expected" ]]; then
+    printf 'node exporter served\n%s\nexpected\n%s\n' "$scraped" "$expected"
+    return 1
+  fi
+  echo "node exporter on 127.0.0.1:$port served the $(grep -c '^tesmaron_' <<<"$scraped") tesmaron samples, no textfile error:"
+  echo "$scraped"
+}
+
 # Fuzz inputs: both requests succeed; the probe answered with the 12 bytes it
 # asks for, the fetch with the whole structure.
 write_corpus() {
@@ -261,13 +346,14 @@ shift
 case $step in
 inside) inside "$@" ;;
 check-board) check_board "$@" ;;
-boards | tool | demo)
+boards | tool | demo | exporter)
   export BOARDS=$1 FIXTURE=$2
   set -- "$1" "${@:3}"
   case $step in
   boards) run_boards "$@" ;;
   tool) run_tool_cases "$@" ;;
   demo) run_demo "$@" ;;
+  exporter) run_exporter "$@" ;;
   esac
   ;;
 corpus) write_corpus "$@" ;;

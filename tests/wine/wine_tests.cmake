@@ -38,13 +38,18 @@ add_test(NAME wine.tesmaron-ports-driver-absent
 # makes one of its own, with no port list, so the reason names both.
 set_tests_properties(wine.tesmaron-ports-driver-absent PROPERTIES FIXTURES_REQUIRED WinePrefix
   PASS_REGULAR_EXPRESSION "no embedded network ports found: the health device [\\\\.]+ZolHlth cannot be opened \\(error 2[^)]*\\), and the firmware's SMBIOS table holds no list of embedded network ports \\(no type-209 structure\\)")
-# A dump read on Windows as on Linux.
+# A dump read on Windows as on Linux; its metrics written atomically with
+# MoveFileEx.
 add_test(NAME wine.tesmaron-ports-from-dump
-         COMMAND bash -c "\"$0\" \"$1\" dump3 \"$2/drive_c/tesmaron\" board-084 && \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --pci 03:00.1"
+         COMMAND bash -c "set -e; \"$0\" \"$1\" dump3 \"$2/drive_c/tesmaron\" board-084
+                          \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --pci 03:00.1
+                          \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --prometheus --output 'C:\\tesmaron\\tesmaron.prom'
+                          cat \"$2/drive_c/tesmaron/tesmaron.prom\"; ls -A \"$2/drive_c/tesmaron\" | grep -c '^[.]' || true"
                  $<TARGET_FILE:firmware-fixture> ${CMAKE_CURRENT_LIST_DIR}/../real_boards/real-boards.txt ${_prefix}
                  ${_wine} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe)
 set_tests_properties(wine.tesmaron-ports-from-dump PROPERTIES FIXTURES_REQUIRED WinePrefix RESOURCE_LOCK wine
-  TIMEOUT 120 PASS_REGULAR_EXPRESSION "^4  03:00.1  -\n$")
+  TIMEOUT 120 PASS_REGULAR_EXPRESSION
+  "^4  03:00.1  -\n# HELP tesmaron_port_info [^\n]*\n# TYPE tesmaron_port_info gauge\ntesmaron_port_info{port=\"1\",pci=\"0000:04:00.0\",device=\"\"} 1\n.*tesmaron_ports 4\n0\n$")
 set_tests_properties(wine.driver-start PROPERTIES DEPENDS
   "wine.driver-absent;wine.tesmaron-ports-driver-absent;wine.tesmaron-ports-from-dump")
 
