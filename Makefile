@@ -1,11 +1,14 @@
 # The two commands of the README:
 #   make        installs missing toolchain packages, builds dist/: libraries and release packages
 #   make check  builds, then runs every test and ends with CTest's summary
-PRESETS := x86 x64 linux sanitize
+PRESETS := x86 x64 linux rpm sanitize
 DIST := dist
 VERSION := $(shell sed -n 's/^#define TESMARON_VERSION_STRING "\([0-9]*\.[0-9]*\.[0-9]*\)\..*"/\1/p' include/tesmaron.h)
 PACKAGES := $(DIST)/tesmaron-$(VERSION)-win32.zip $(DIST)/tesmaron-$(VERSION)-win64.zip \
-            $(DIST)/tesmaron_$(VERSION)_amd64.deb
+            $(DIST)/libtesmaron1_$(VERSION)_amd64.deb $(DIST)/libtesmaron-dev_$(VERSION)_amd64.deb \
+            $(DIST)/tesmaron-tools_$(VERSION)_amd64.deb \
+            $(DIST)/tesmaron-libs-$(VERSION)-1.x86_64.rpm $(DIST)/tesmaron-devel-$(VERSION)-1.x86_64.rpm \
+            $(DIST)/tesmaron-$(VERSION)-1.x86_64.rpm
 
 .PHONY: all bootstrap build dist package check demo fuzz bench format clean
 
@@ -28,14 +31,17 @@ dist: build
 	  cp build/$$a/tesmaron.dll build/$$a/tesmaron.lib build/$$a/libtesmaron.dll.a \
 	     library/tesmaron.def $(DIST)/$$a/ || exit 1; \
 	done
-	@cp build/linux/libtesmaron.so $(DIST)/linux/
-	@echo "dist/: $$(cd $(DIST) && find . -type f -not -name '*.zip' -not -name '*.deb' | sort | tr '\n' ' ')"
+	@rm -f $(DIST)/linux/libtesmaron.so*
+	@cp -P build/linux/libtesmaron.so build/linux/libtesmaron.so.* $(DIST)/linux/
+	@echo "dist/: $$(cd $(DIST) && find . -not -type d -not -name '*.zip' -not -name '*.deb' -not -name '*.rpm' | sort | tr '\n' ' ')"
 
 # The release packages, made by CPack in each build tree.
 package: build
-	@for p in x86 x64 linux; do \
+	@rm -f $(DIST)/*.zip $(DIST)/*.deb $(DIST)/*.rpm
+	@for p in x86 x64 linux rpm; do \
+	  rm -rf build/$$p/packages; \
 	  (cd build/$$p && cpack >cpack.log 2>&1) || { cat build/$$p/cpack.log; exit 1; }; \
-	  cp build/$$p/packages/*.zip build/$$p/packages/*.deb $(DIST)/ 2>/dev/null; \
+	  cp build/$$p/packages/*.zip build/$$p/packages/*.deb build/$$p/packages/*.rpm $(DIST)/ 2>/dev/null; \
 	done; \
 	for f in $(PACKAGES); do [ -f $$f ] || { echo "package: $$f was not made" >&2; exit 1; }; done
 	@echo "packages: $(notdir $(PACKAGES))"

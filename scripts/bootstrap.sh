@@ -10,6 +10,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   clang libclang-rt-14-dev libbenchmark-dev valgrind clang-format
   llvm lld dpkg-dev lintian file dmidecode
+  scdoc prometheus prometheus-node-exporter rpm rpmlint
 )
 
 missing=()
