@@ -227,6 +227,23 @@ TEST(SharedObjectImage, LoadsAndAnswers) {
     dlclose(library);
 }
 
+// What the dynamic loader reads of the library: its interface version in its
+// name, and no search path of its own.
+TEST(SharedObjectImage, NamesItsInterfaceVersionAndSearchesNowhere) {
+    const std::string dynamic = RunTool("readelf -d " TESMARON_DIST_DIR "/linux/libtesmaron.so.1.0.0");
+    EXPECT_EQ(Find(dynamic, R"(Library soname: \[([^\]]*)\])"), "libtesmaron.so.1");
+    EXPECT_EQ(Find(dynamic, R"(\((RPATH|RUNPATH)\))"), "");
+}
+
+// Programs in the build tree, run as root by the tests and make demo, find
+// the library one folder up, and nothing in the folder they are started
+// from: no empty element in their search path.
+TEST(BuildTreeImage, ToolSearchesOnlyBesideItself) {
+    const std::string dynamic = RunTool("readelf -d " TESMARON_BUILD_TOOL);
+    EXPECT_EQ(Find(dynamic, R"(Library runpath: \[([^\]]*)\])"), "$ORIGIN/..");
+    EXPECT_EQ(Find(dynamic, R"(Library rpath: \[([^\]]*)\])"), "");
+}
+
 // The library runs inside other programs: no heap and no lock of its own.
 TEST(SharedObjectImage, ImportsNoAllocationOrLocking) {
     const std::regex forbidden(

@@ -1,73 +1,161 @@
 #!/usr/bin/env bash
-# Unpacks a release package into a temporary folder, checks what it holds,
-# and builds the example against the unpacked tree as a user would: with
+# Unpacks the release packages of one kind into a temporary tree as a user's
+# system would hold them, checks what each holds and says of itself, and
+# builds the example against the tree as a user would: with
 # find_package(tesmaron CONFIG), and on Linux also through pkg-config.
-#   package_consumer.sh SOURCE_DIR PACKAGE DIST_DIR OUT_DIR
+#   package_consumer.sh SOURCE_DIR DIST_DIR OUT_DIR PACKAGE...
+# PACKAGE is one Windows zip, or the three .deb or the three .rpm packages.
 # The win64 example is left in OUT_DIR, for its run under Wine.
 set -euo pipefail
-source_dir=$1 package=$2 dist=$3 out=$4
+source_dir=$1 dist=$2 out=$3
+shift 3
+packages=("$@")
 work=$(mktemp -d /tmp/tesmaron-package-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "$(basename "$package"): $*" >&2; exit 1; }
-[[ -f $package ]] || fail "missing (run 'make package')"
+what=
+fail() { echo "${what:-$(printf '%s ' "${packages[@]##*/}")}: $*" >&2; exit 1; }
+for package in "${packages[@]}"; do what=${package##*/} && [[ -f $package ]] || fail "missing (run 'make package')"; done
+what=
 
-windows_files="LICENSE README.md bin/tesmaron-ports.exe bin/tesmaron.dll include/tesmaron.h
-  lib/cmake/tesmaron/tesmaronConfig.cmake lib/cmake/tesmaron/tesmaronConfigVersion.cmake
-  lib/cmake/tesmaron/tesmaronTargets-release.cmake lib/cmake/tesmaron/tesmaronTargets.cmake
-  lib/libtesmaron.dll.a lib/tesmaron.def lib/tesmaron.lib"
-linux_files="bin/tesmaron-ports include/tesmaron.h
-  lib/cmake/tesmaron/tesmaronConfig.cmake lib/cmake/tesmaron/tesmaronConfigVersion.cmake
-  lib/cmake/tesmaron/tesmaronTargets-release.cmake lib/cmake/tesmaron/tesmaronTargets.cmake
-  lib/libtesmaron.so lib/pkgconfig/tesmaron.pc
-  share/doc/tesmaron/README.md share/doc/tesmaron/changelog.gz share/doc/tesmaron/copyright"
+deb_lib=usr/lib/x86_64-linux-gnu
+cmake_files="cmake/tesmaron/tesmaronConfig.cmake cmake/tesmaron/tesmaronConfigVersion.cmake
+  cmake/tesmaron/tesmaronTargets-release.cmake cmake/tesmaron/tesmaronTargets.cmake"
+tools_files="bin/tesmaron-ports lib/systemd/system/tesmaron-ports-textfile.service
+  lib/systemd/system/tesmaron-ports-textfile.timer share/man/man1/tesmaron-ports.1.gz"
+# What each package holds, every file and link, paths from its root.
+expected_files() {
+  case $(basename "$1") in
+  *-win32.zip | *-win64.zip)
+    echo "LICENSE README.md bin/tesmaron-ports.exe bin/tesmaron.dll include/tesmaron.h
+      $(sed 's|cmake/|lib/cmake/|g' <<<"$cmake_files") lib/libtesmaron.dll.a lib/tesmaron.def lib/tesmaron.lib" ;;
+  libtesmaron1_*.deb)
+    echo "$deb_lib/libtesmaron.so.1 $deb_lib/libtesmaron.so.1.0.0
+      usr/share/doc/libtesmaron1/changelog.gz usr/share/doc/libtesmaron1/copyright" ;;
+  libtesmaron-dev_*.deb)
+    echo "usr/include/tesmaron.h $(sed "s|cmake/|$deb_lib/cmake/|g" <<<"$cmake_files") $deb_lib/libtesmaron.so
+      $deb_lib/pkgconfig/tesmaron.pc usr/share/doc/libtesmaron-dev/README.md
+      usr/share/doc/libtesmaron-dev/changelog.gz usr/share/doc/libtesmaron-dev/copyright" ;;
+  tesmaron-tools_*.deb)
+    echo "$(sed 's|\([a-z][^ ]*\)|usr/\1|g' <<<"$tools_files") usr/share/doc/tesmaron-tools/README.md
+      usr/share/doc/tesmaron-tools/changelog.gz usr/share/doc/tesmaron-tools/copyright
+      usr/share/doc/tesmaron-tools/examples/tesmaron-ports.rules.yml" ;;
+  tesmaron-libs-*.rpm) echo "usr/lib64/libtesmaron.so.1 usr/lib64/libtesmaron.so.1.0.0" ;;
+  tesmaron-devel-*.rpm)
+    echo "usr/include/tesmaron.h $(sed 's|cmake/|usr/lib64/cmake/|g' <<<"$cmake_files") usr/lib64/libtesmaron.so
+      usr/lib64/pkgconfig/tesmaron.pc usr/share/doc/tesmaron-devel/README.md
+      usr/share/licenses/tesmaron-devel/LICENSE" ;;
+  tesmaron-*.rpm)
+    echo "$(sed 's|\([a-z][^ ]*\)|usr/\1|g' <<<"$tools_files") usr/share/doc/tesmaron/README.md
+      usr/share/doc/tesmaron/examples/tesmaron-ports.rules.yml usr/share/licenses/tesmaron/LICENSE" ;;
+  *) fail "not a package this script knows" ;;
+  esac
+}
+
+# Every file and link a package holds, without folders.
+held_files() {
+  case $1 in
+  *.zip) cmake -E tar tf "$1" | grep -v '/$' ;;
+  *.deb) dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' ;;
+  *.rpm) rpm -qp --qf '[%{FILEMODES:perms} %{FILENAMES}\n]' "$1" | awk '$1 !~ /^d/ {print substr($2, 2)}' ;;
+  esac
+}
+
+words() { tr -s ' \n' '\n' | sed '/^$/d' | sort | tr '\n' ' '; }
+
+for package in "${packages[@]}"; do
+  what=${package##*/}
+  got=$(held_files "$package" | words)
+  want=$(expected_files "$package" | words)
+  [[ $got == "$want" ]] || fail "holds: $got
+expected: $want"
+done
+what=
 
 root=$work/root
-case $(basename "$package") in
-*-win32.zip) arch=x86 toolchain=mingw-x86 expected=$windows_files ;;
-*-win64.zip) arch=x64 toolchain=mingw-x64 expected=$windows_files ;;
-*.deb) arch=linux toolchain= expected=$linux_files ;;
-*) fail "not a package this script knows" ;;
-esac
 mkdir -p "$root"
-if [[ $arch == linux ]]; then
-  dpkg-deb -x "$package" "$root"
+case ${packages[0]} in
+*-win32.zip) kind=x86 toolchain=mingw-x86 ;;
+*-win64.zip) kind=x64 toolchain=mingw-x64 ;;
+*.deb) kind=deb toolchain= lib=lib/x86_64-linux-gnu ;;
+*.rpm) kind=rpm toolchain= lib=lib64 ;;
+esac
+
+case $kind in
+x86 | x64)
+  (cd "$root" && cmake -E tar xf "${packages[0]}")
+  cmp "$root/bin/tesmaron.dll" "$dist/$kind/tesmaron.dll" || fail "its tesmaron.dll is not dist's"
+  ;;
+deb)
+  for package in "${packages[@]}"; do dpkg-deb -x "$package" "$root"; done
   root=$root/usr
-else
-  (cd "$root" && cmake -E tar xf "$package")
-fi
+  cmp "$root/$lib/libtesmaron.so.1.0.0" "$dist/linux/libtesmaron.so.1.0.0" || fail "its library is not dist's"
+  # Real metadata: dependencies computed from the objects; no lintian error
+  # or warning, not even a pedantic one.
+  depends() { dpkg-deb -f "$(printf '%s\n' "${packages[@]}" | grep "/$1_")" Depends; }
+  [[ $(depends libtesmaron1) == "libc6 (>= "* ]] || fail "libtesmaron1 Depends: $(depends libtesmaron1)"
+  [[ $(depends libtesmaron-dev) == "libtesmaron1 (= 1.0.0)" ]] || fail "libtesmaron-dev Depends: $(depends libtesmaron-dev)"
+  [[ $(depends tesmaron-tools) == "libtesmaron1 (= 1.0.0), libc6"*libstdc++6* ]] ||
+    fail "tesmaron-tools Depends: $(depends tesmaron-tools)"
+  findings=$(lintian --pedantic "${packages[@]}" 2>&1 | grep -E '^[EW]:' || true)
+  [[ -z $findings ]] || fail "lintian:
+$findings"
+  ;;
+rpm)
+  # Installed as rpm installs them, into a scratch root of its own.
+  rpm --root "$root" --initdb
+  rpm -i --root "$root" --nodeps --noscripts "${packages[@]}" || fail "rpm could not install them"
+  root=$root/usr
+  requires=$(rpm -qp --requires "${packages[@]}") provides=$(rpm -qp --provides "${packages[@]}")
+  grep -qx 'libtesmaron.so.1()(64bit)' <<<"$provides" || fail "nothing provides libtesmaron.so.1()(64bit)"
+  grep -qx 'libtesmaron.so.1()(64bit)' <<<"$requires" || fail "the tool does not require libtesmaron.so.1()(64bit)"
+  [[ $(grep -c '^tesmaron-libs = 1.0.0-1$' <<<"$requires") -eq 2 ]] || fail "tool and devel do not require tesmaron-libs"
+  findings=$(rpmlint -r "$source_dir/cmake/rpmlintrc" "${packages[@]}" 2>&1 | grep -E ': E: ' || true)
+  [[ -z $findings ]] || fail "rpmlint:
+$findings"
+  ;;
+esac
 
-files=$(cd "$root" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
-want=$(tr -s ' \n' '\n' <<<"$expected" | sed '/^$/d' | sort | tr '\n' ' ')
-[[ $files == "$want" ]] || fail "holds: $files
-expected: $want"
-if [[ $arch == linux ]]; then
-  cmp "$root/lib/libtesmaron.so" "$dist/linux/libtesmaron.so" || fail "its libtesmaron.so is not dist's"
-  # Real metadata: dependencies computed from the objects, and no lintian error.
-  [[ $(dpkg-deb -f "$package" Depends) == libc6* ]] || fail "Depends is '$(dpkg-deb -f "$package" Depends)'"
-  errors=$(lintian "$package" 2>&1 | grep '^E:' || true)
-  [[ -z $errors ]] || fail "lintian errors:
-$errors"
-else
-  cmp "$root/bin/tesmaron.dll" "$dist/$arch/tesmaron.dll" || fail "its tesmaron.dll is not dist's"
-fi
-
+# On an RPM system CMake looks in lib64 by itself; CMake on Debian does not.
 cmake -S "$source_dir/examples" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  ${toolchain:+-DCMAKE_TOOLCHAIN_FILE=$source_dir/cmake/$toolchain.cmake} -DCMAKE_PREFIX_PATH="$root" >/dev/null
+  ${toolchain:+-DCMAKE_TOOLCHAIN_FILE=$source_dir/cmake/$toolchain.cmake} -DCMAKE_PREFIX_PATH="$root" \
+  $([[ $kind == rpm ]] && echo "-Dtesmaron_DIR=$root/lib64/cmake/tesmaron") >/dev/null
 cmake --build "$work/build" >/dev/null
 
-if [[ $arch == linux ]]; then
+if [[ $kind == deb || $kind == rpm ]]; then
   # Run from the unpacked tree: the loader finds the library, the attach runs.
-  export LD_LIBRARY_PATH=$root/lib
+  export LD_LIBRARY_PATH=$root/$lib
   "$work/build/list-ports" >/dev/null || fail "the example did not run"
   [[ $("$root/bin/tesmaron-ports" --version) == "tesmaron 1.0.0.0" ]] || fail "tesmaron-ports --version"
-  export PKG_CONFIG_PATH=$root/lib/pkgconfig
+  ! readelf -d "$root/bin/tesmaron-ports" | grep -qE 'RPATH|RUNPATH' || fail "the packaged tool has a RUNPATH"
+  export PKG_CONFIG_PATH=$root/$lib/pkgconfig
   [[ $(pkg-config --modversion tesmaron) == 1.0.0.0 ]] || fail "pkg-config: wrong version"
   # shellcheck disable=SC2046
   cc -std=c99 -Wall -Wextra -Werror -o "$work/list-ports-pc" "$source_dir/examples/list_ports.c" \
     $(pkg-config --cflags --libs tesmaron)
   "$work/list-ports-pc" >/dev/null || fail "the example built through pkg-config did not run"
-elif [[ $arch == x64 ]]; then
+
+  # The manual: groff has nothing to say of it, and it names exactly the
+  # options --help names.
+  manual=$root/share/man/man1/tesmaron-ports.1.gz
+  warnings=$(man --warnings -l "$manual" 2>&1 >/dev/null)
+  [[ -z $warnings ]] || fail "man --warnings: $warnings"
+  in_help=$("$root/bin/tesmaron-ports" --help | grep -oE '^  -[^ ]+(, --[^ ]+)?' | tr -d ',' | words)
+  in_manual=$(MANWIDTH=120 man -l "$manual" 2>/dev/null | col -b | sed -n '/^OPTIONS/,/^EXIT STATUS/p' |
+    grep -oE '^       -[^ ]+(, --[^ ]+)?' | tr -d ',' | words)
+  [[ -n $in_help && $in_help == "$in_manual" ]] || fail "--help names: $in_help
+the manual names: $in_manual"
+
+  # The units as systemd reads them, with the tool and its manual where they
+  # point: systemd-analyze verify must have nothing to say.
+  if unshare -m --propagation private true 2>/dev/null; then
+    units=$root/lib/systemd/system
+    verified=$(unshare -m --propagation private sh -c 'mount -t overlay overlay -o "lowerdir=$1:/usr/bin" /usr/bin &&
+      MANPATH="$2:" systemd-analyze verify "$3/tesmaron-ports-textfile.service" "$3/tesmaron-ports-textfile.timer"' \
+      verify "$root/bin" "$root/share/man" "$units" 2>&1)
+    [[ -z $verified ]] || fail "systemd-analyze verify: $verified"
+  fi
+elif [[ $kind == x64 ]]; then
   mkdir -p "$out"
   cp "$work/build/list-ports.exe" "$out/"
 fi
-echo "$(basename "$package"): holds the expected $(wc -w <<<"$files") files; the example builds against it"
+echo "$(printf '%s ' "${packages[@]##*/}"): hold the expected files; the example builds against them"

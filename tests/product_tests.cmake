@@ -1,7 +1,8 @@
 # Checks of the built products, read back: dist/, the release packages, reproducibility.
 set(TESMARON_DIST_DIR ${PROJECT_SOURCE_DIR}/dist CACHE PATH "Where 'make' puts the built libraries")
 add_executable(image_tests image_test.cpp)
-target_compile_definitions(image_tests PRIVATE TESMARON_DIST_DIR="${TESMARON_DIST_DIR}")
+target_compile_definitions(image_tests PRIVATE TESMARON_DIST_DIR="${TESMARON_DIST_DIR}"
+                                               TESMARON_BUILD_TOOL="$<TARGET_FILE:tesmaron-ports>")
 target_link_libraries(image_tests PRIVATE GTest::gtest_main)
 gtest_discover_tests(image_tests)
 
@@ -10,13 +11,20 @@ foreach(arch x86 x64)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/reproducible.sh ${PROJECT_SOURCE_DIR} ${arch} ${TESMARON_DIST_DIR})
 endforeach()
 
-# Each release package unpacked and built against as a user would; the
-# win64 example then runs under Wine (wine/).
-foreach(package tesmaron-${CPACK_PACKAGE_VERSION}-win32.zip tesmaron-${CPACK_PACKAGE_VERSION}-win64.zip
-                tesmaron_${CPACK_PACKAGE_VERSION}_amd64.deb)
-  add_test(NAME package.${package}
-           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package_consumer.sh ${PROJECT_SOURCE_DIR}
-                   ${TESMARON_DIST_DIR}/${package} ${TESMARON_DIST_DIR} ${CMAKE_CURRENT_BINARY_DIR}/packages)
+# The release packages unpacked and built against as a user would, one kind
+# at a time; the win64 example then runs under Wine (wine/).
+set(_version ${CPACK_PACKAGE_VERSION})
+set(_packages_win32 tesmaron-${_version}-win32.zip)
+set(_packages_win64 tesmaron-${_version}-win64.zip)
+set(_packages_deb libtesmaron1_${_version}_amd64.deb libtesmaron-dev_${_version}_amd64.deb
+                  tesmaron-tools_${_version}_amd64.deb)
+set(_packages_rpm tesmaron-libs-${_version}-1.x86_64.rpm tesmaron-devel-${_version}-1.x86_64.rpm
+                  tesmaron-${_version}-1.x86_64.rpm)
+foreach(kind win32 win64 deb rpm)
+  list(TRANSFORM _packages_${kind} PREPEND ${TESMARON_DIST_DIR}/)
+  add_test(NAME package.${kind}
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package_consumer.sh ${PROJECT_SOURCE_DIR} ${TESMARON_DIST_DIR}
+                   ${CMAKE_CURRENT_BINARY_DIR}/packages ${_packages_${kind}})
 endforeach()
 
 # The real boards through the Linux object, and tesmaron-ports case by case,

@@ -59,7 +59,7 @@ add_test(NAME wine.example
          COMMAND bash -c "set -o pipefail; \"$0\" sample \"$1\" \"$2\" | diff -u \"$3\" -"
                  ${_wine} ${_prefix} ${CMAKE_CURRENT_BINARY_DIR}/packages/list-ports.exe
                  ${CMAKE_CURRENT_LIST_DIR}/example_expected.txt)
-set_tests_properties(wine.example PROPERTIES DEPENDS package.tesmaron-${CPACK_PACKAGE_VERSION}-win64.zip)
+set_tests_properties(wine.example PROPERTIES DEPENDS package.win64)
 set_tests_properties(wine.tesmaron-ports wine.example PROPERTIES
   FIXTURES_REQUIRED "WinePrefix;WineDriver" RESOURCE_LOCK wine TIMEOUT 120)
 set_tests_properties(wine.tesmaron-ports-driver-absent PROPERTIES RESOURCE_LOCK wine TIMEOUT 120)
