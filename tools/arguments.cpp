@@ -46,7 +46,7 @@ const char DETAILS[] =
     "\n"
     "Exit status: 0 when a port is found, 1 when none is (the reason goes to\n"
     "standard error; the output is still written), 2 on bad arguments, a dump\n"
-    "file that cannot be read or an output file that cannot be written.\n";
+    "file that cannot be read or output that cannot be written.\n";
 
 // 1 to max_digits hex digits, either case, then the delimiter (or the end).
 bool ParseHex(const char *&at, int max_digits, char delimiter, uint32_t &value) {

@@ -2,6 +2,7 @@
 // question asked of them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -58,6 +59,6 @@ PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name
 PortList PortsFromRawSmbios(const std::vector<uint8_t> &data);
 
 // The whole of a file that others wrote. 0, or the errno value of what went
-// wrong; EFBIG past FILE_SIZE_LIMIT.
+// wrong: EFBIG for a file larger than any firmware table.
 int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes);
 std::string FileError(int error);

@@ -30,7 +30,12 @@ int main(int argc, char **argv) {
     const std::string text = Render(options.form, answer.ports);
 
     if (options.output.empty()) {
-        std::fputs(text.c_str(), stdout);
+        // A script that reads a cut answer must know: a full disk or a
+        // closed pipe is not "found".
+        if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            std::perror("tesmaron-ports: standard output");
+            return 2;
+        }
     } else if (const std::string error = WriteFileAtomically(options.output, text); !error.empty()) {
         return BadArguments("--output " + options.output + ": " + error);
     }

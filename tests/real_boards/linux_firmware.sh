@@ -258,6 +258,9 @@ CASES
     echo "FAIL --output followed the link planted at $dumps/planted.prom"
     failed=$((failed + 1))
   fi
+  # A cut answer is not "found": standard output that cannot be written.
+  "$tool" --from-dump "$dumps/board-084.dump3" >/dev/full 2>/dev/null
+  [[ $? -eq 2 ]] || { echo "FAIL a full standard output did not give exit 2"; failed=$((failed + 1)); }
   if ls -A "$dumps" | grep -q '^\.'; then
     echo "FAIL temporary files left in $dumps: $(ls -A "$dumps" | grep '^\.')"
     failed=$((failed + 1))
