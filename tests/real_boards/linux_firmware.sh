@@ -283,7 +283,7 @@ run_demo() {
   for name in "$@"; do
     read -r name structure ports < <(boards_of "$boards" "$name")
     echo "# $name: $ports"
-    for args in "" "--json" "--port 1"; do
+    for args in "" "--json" "--port 1" "--prometheus"; do
       echo "\$ tesmaron-ports${args:+ $args}"
       # shellcheck disable=SC2086
       in_namespace "tables:$name" "$(demo_interfaces $ports)" "$tool" $args 2>&1
