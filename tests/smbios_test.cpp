@@ -116,10 +116,7 @@ TEST(SmbiosTable, EntryPointsThatPointOutsideTheFile) {
     const std::vector<uint8_t> table(SMALL.begin(), SMALL.end());
     const size_t size = 32 + table.size();
     auto dump = [&](int version, uint32_t length, uint64_t address) {
-        std::vector<uint8_t> file = test::EntryPoint(version, length, address);
-        file.resize(32);
-        file.insert(file.end(), table.begin(), table.end());
-        return file;
+        return test::Dump(version, table, length, address);
     };
     std::vector<uint8_t> bad_checksum = test::Dump(3, table), bad_length = test::Dump(2, table);
     bad_checksum[0x10] ^= 1;

@@ -132,9 +132,11 @@ inline std::vector<uint8_t> EntryPoint(int version, uint32_t length, uint64_t ad
 }
 
 // A dump as `dmidecode --dump-bin` lays one out: the entry point at offset
-// 0, its table address rewritten to 32, the table at 32.
-inline std::vector<uint8_t> Dump(int version, const std::vector<uint8_t> &table) {
-    std::vector<uint8_t> dump = EntryPoint(version, static_cast<uint32_t>(table.size()), 32);
+// 0, its table address rewritten to 32, the table at 32. The entry point may
+// be made to say another length or address.
+inline std::vector<uint8_t> Dump(int version, const std::vector<uint8_t> &table, int64_t length = -1,
+                                 uint64_t address = 32) {
+    std::vector<uint8_t> dump = EntryPoint(version, static_cast<uint32_t>(length < 0 ? table.size() : length), address);
     dump.resize(32);
     dump.insert(dump.end(), table.begin(), table.end());
     return dump;
