@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/kernel32.h"
+#include "portmap/port_table.h"
 
 namespace tesmaron {
 
@@ -64,9 +65,36 @@ inline uint16_t ReplyStatus(const uint8_t *reply) {
 bool SendHealthRequest(HANDLE device_handle, uint8_t structure_type, uint16_t length, uint8_t selector, uint8_t *reply,
                        uint32_t reply_size);
 
-// Asks for the port structure twice (its length, then the whole of it) and
-// publishes the port table from the second reply. Leaves the table as it
-// found it, empty, on every failure.
+// What asking the driver for the port structure came to.
+enum class PortStructureFetch : uint8_t {
+    FETCHED,         // both requests answered: reply holds the structure
+    NOT_LISTED,      // a reply with status 0: the driver has no such structure
+    REQUEST_FAILED,  // a device-control call failed
+};
+
+inline constexpr uint16_t PROBE_LENGTH = 12;  // a structure header and a first entry
+inline constexpr uint8_t FIRST_INSTANCE = 0;
+
+// Asks for the port structure twice, its length and then the whole of it,
+// into reply (REPLY_AREA_SIZE bytes). The attach publishes the library's
+// table from it; tesmaron-ports reads it into a reply area of its own.
+// Inline: the library's image holds it once, inside LoadPortTable.
+inline PortStructureFetch FetchPortStructure(HANDLE device_handle, uint8_t *reply) {
+    // The probe only learns the structure's length.
+    if (!SendHealthRequest(device_handle, PORT_STRUCTURE_TYPE, PROBE_LENGTH, FIRST_INSTANCE, reply, REPLY_AREA_SIZE)) {
+        return PortStructureFetch::REQUEST_FAILED;
+    }
+    if (ReplyStatus(reply) == 0) return PortStructureFetch::NOT_LISTED;
+    const uint8_t probed_length = reply[REPLY_STRUCTURE_LENGTH_OFFSET];
+
+    if (!SendHealthRequest(device_handle, PORT_STRUCTURE_TYPE, probed_length, FIRST_INSTANCE, reply, REPLY_AREA_SIZE)) {
+        return PortStructureFetch::REQUEST_FAILED;
+    }
+    return ReplyStatus(reply) == 0 ? PortStructureFetch::NOT_LISTED : PortStructureFetch::FETCHED;
+}
+
+// Fetches the port structure into the reply area and publishes the port
+// table from it. Leaves the table as it found it, empty, on every failure.
 void LoadPortTable(HANDLE device_handle);
 
 }  // namespace tesmaron

@@ -7,16 +7,19 @@
 
 namespace tesmaron {
 
-// One port as the firmware's list holds it: 8 bytes, only the first two read.
+// One port as the firmware's list holds it: 8 bytes, only the first two read
+// by the lookups. Real firmware keeps the port's MAC address in the other
+// six, in the order it is written (tesmaron-ports shows it).
 struct PortEntry {
-    uint8_t devfn;      // PCI device in bits 7-3, function in bits 2-0
-    uint8_t bus;        // PCI bus
-    uint8_t unread[6];  // carried along, read by neither lookup
+    uint8_t devfn;   // PCI device in bits 7-3, function in bits 2-0
+    uint8_t bus;     // PCI bus
+    uint8_t mac[6];  // carried along, read by neither lookup
 };
 static_assert(sizeof(PortEntry) == 8);
 static_assert(alignof(PortEntry) == 1, "entries sit at odd offsets in the reply");
 static_assert(offsetof(PortEntry, devfn) == 0);
 static_assert(offsetof(PortEntry, bus) == 1);
+static_assert(offsetof(PortEntry, mac) == 2);
 
 // entries points at entry_count consecutive entries; port p is entries[p - 1].
 struct PortTable {

@@ -78,8 +78,10 @@ TEST_F(ExchangeTest, TheProbedLengthGoesOutZeroExtended) {
 }
 
 // Every path through the attach sequence: how many requests, how many
-// entries published, and the device closed exactly once whenever it opened.
+// entries published, and the device closed exactly once whenever it opened;
+// and what the same exchange tells tesmaron-ports.
 TEST_F(ExchangeTest, AttachOutcomes) {
+    using enum tesmaron::PortStructureFetch;
     const struct Case {
         const char *name;
         bool open_fails;
@@ -87,23 +89,30 @@ TEST_F(ExchangeTest, AttachOutcomes) {
         size_t requests;
         bool published;
         uint32_t entries;
+        tesmaron::PortStructureFetch fetch;
     } cases[] = {
-        {"device absent", true, {}, 0, false, 0},
-        {"probe fails", false, {{false, {}}}, 1, false, 0},
-        {"probe status 0", false, {{true, HealthReply(0, 28)}}, 1, false, 0},
-        {"probe writes nothing", false, {{true, {}}}, 1, false, 0},
-        {"fetch fails", false, {{true, HealthReply(1, 28)}, {false, {}}}, 2, false, 0},
-        {"fetch status 0", false, {{true, HealthReply(1, 28)}, {true, HealthReply(0, 28)}}, 2, false, 0},
-        {"status high byte only", false, {{true, HealthReply(0x100, 20)}, {true, HealthReply(0x100, 20)}}, 2, true, 2},
-        {"length 12", false, {{true, HealthReply(1, 12)}, {true, HealthReply(1, 12)}}, 2, true, 1},
-        {"length 19", false, {{true, HealthReply(1, 19)}, {true, HealthReply(1, 19)}}, 2, true, 1},
-        {"length 20", false, {{true, HealthReply(1, 20)}, {true, HealthReply(1, 20)}}, 2, true, 2},
-        {"length 255", false, {{true, HealthReply(1, 255)}, {true, HealthReply(1, 255)}}, 2, true, 31},
-        {"length 11", false, {{true, HealthReply(1, 11)}, {true, HealthReply(1, 11)}}, 2, true, 0},
-        {"length 4", false, {{true, HealthReply(1, 4)}, {true, HealthReply(1, 4)}}, 2, true, 0},
+        {"device absent", true, {}, 0, false, 0, NOT_LISTED},
+        {"probe fails", false, {{false, {}}}, 1, false, 0, REQUEST_FAILED},
+        {"probe status 0", false, {{true, HealthReply(0, 28)}}, 1, false, 0, NOT_LISTED},
+        {"probe writes nothing", false, {{true, {}}}, 1, false, 0, NOT_LISTED},
+        {"fetch fails", false, {{true, HealthReply(1, 28)}, {false, {}}}, 2, false, 0, REQUEST_FAILED},
+        {"fetch status 0", false, {{true, HealthReply(1, 28)}, {true, HealthReply(0, 28)}}, 2, false, 0, NOT_LISTED},
+        {"status high byte only",
+         false,
+         {{true, HealthReply(0x100, 20)}, {true, HealthReply(0x100, 20)}},
+         2,
+         true,
+         2,
+         FETCHED},
+        {"length 12", false, {{true, HealthReply(1, 12)}, {true, HealthReply(1, 12)}}, 2, true, 1, FETCHED},
+        {"length 19", false, {{true, HealthReply(1, 19)}, {true, HealthReply(1, 19)}}, 2, true, 1, FETCHED},
+        {"length 20", false, {{true, HealthReply(1, 20)}, {true, HealthReply(1, 20)}}, 2, true, 2, FETCHED},
+        {"length 255", false, {{true, HealthReply(1, 255)}, {true, HealthReply(1, 255)}}, 2, true, 31, FETCHED},
+        {"length 11", false, {{true, HealthReply(1, 11)}, {true, HealthReply(1, 11)}}, 2, true, 0, FETCHED},
+        {"length 4", false, {{true, HealthReply(1, 4)}, {true, HealthReply(1, 4)}}, 2, true, 0, FETCHED},
         // Below the header's own size: no entries, never a wrapped count.
-        {"length 3", false, {{true, HealthReply(1, 3)}, {true, HealthReply(1, 3)}}, 2, true, 0},
-        {"length 0", false, {{true, HealthReply(1, 40)}, {true, HealthReply(1, 0)}}, 2, true, 0},
+        {"length 3", false, {{true, HealthReply(1, 3)}, {true, HealthReply(1, 3)}}, 2, true, 0, FETCHED},
+        {"length 0", false, {{true, HealthReply(1, 40)}, {true, HealthReply(1, 0)}}, 2, true, 0, FETCHED},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,6 +133,11 @@ TEST_F(ExchangeTest, AttachOutcomes) {
             EXPECT_EQ(LookupByPCIAddress(0, 0, 0, &port), 0u);
             EXPECT_EQ(port, 0u);
         }
+        if (c.open_fails) continue;
+        fake::Reset();
+        fake::device.replies = c.replies;
+        uint8_t reply[tesmaron::REPLY_AREA_SIZE];
+        EXPECT_EQ(tesmaron::FetchPortStructure(fake::DEVICE, reply), c.fetch);
     }
 }
 
