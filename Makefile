@@ -3,7 +3,8 @@
 #   make check  builds, then runs every test and ends with CTest's summary
 PRESETS := x86 x64 linux rpm sanitize
 DIST := dist
-VERSION := $(shell sed -n 's/^#define TESMARON_VERSION_STRING "\([0-9]*\.[0-9]*\.[0-9]*\)\..*"/\1/p' include/tesmaron.h)
+# The release, from the newest entry of the changelog, its one place.
+VERSION := $(shell sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' CHANGELOG)
 PACKAGES := $(DIST)/tesmaron-$(VERSION)-win32.zip $(DIST)/tesmaron-$(VERSION)-win64.zip \
             $(DIST)/libtesmaron1_$(VERSION)_amd64.deb $(DIST)/libtesmaron-dev_$(VERSION)_amd64.deb \
             $(DIST)/tesmaron-tools_$(VERSION)_amd64.deb \

@@ -50,9 +50,11 @@ set(CPACK_COMPONENT_TOOLS_DESCRIPTION "which network interface is which embedded
 ${_about}
 .
 This package holds tesmaron-ports, which lists the ports with their PCI
-addresses and interface names, as text, JSON or Prometheus metrics; and a
-systemd timer that writes the metrics for the node exporter's textfile
-collector.")
+addresses, interface names and MAC addresses, as text, JSON or Prometheus
+metrics; a systemd timer that writes the metrics for the node exporter's
+textfile collector; and a udev rule that gives each network interface on an
+embedded port its number, TESMARON_PORT, and on request (tesmaron.names=1)
+the name eno<number> from the first boot, in the initramfs too.")
 set(_component_of_libtesmaron1 runtime)
 set(_component_of_libtesmaron-dev development)
 set(_component_of_tesmaron-tools tools)
@@ -159,6 +161,10 @@ else()
 ")
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/triggers
       ${PROJECT_BINARY_DIR}/debian/symbols)
+  # The initramfs is built again with the udev rule, its program and the
+  # library whenever the tools come, change or go.
+  file(CONFIGURE OUTPUT debian/tools/triggers CONTENT "activate-noawait update-initramfs\n")
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/tools/triggers)
   # CPack adds maintainer scripts that call ldconfig beside the trigger for
   # a library under /usr/lib; Debian wants the trigger alone.
   set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_without_ldconfig_scripts.cmake)

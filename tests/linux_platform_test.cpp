@@ -234,4 +234,10 @@ TEST(AdapterMatching, NamesTheAdaptersAtAPciFunction) {
         EXPECT_EQ(AdapterNamesAt(adapters, c.address), c.names)
             << c.address.bus << ":" << c.address.device << "." << c.address.function;
     }
+    // And back, from a connection name to its function, for --interface.
+    PciAddress at{};
+    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 9", at), "");
+    EXPECT_EQ(at.bus * 0x10000 + at.device * 0x100 + at.function, 0x20502u);
+    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 7", at), "interface Ethernet 7 is on no PCI function (USB)");
+    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 3", at), "there is no network interface Ethernet 3");
 }

@@ -17,11 +17,16 @@ fail() { echo "${what:-$(printf '%s ' "${packages[@]##*/}")}: $*" >&2; exit 1; }
 for package in "${packages[@]}"; do what=${package##*/} && [[ -f $package ]] || fail "missing (run 'make package')"; done
 what=
 
+# The release the packages must carry, from the one place it is kept.
+version=$(sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' "$source_dir/CHANGELOG")
 deb_lib=usr/lib/x86_64-linux-gnu
 cmake_files="cmake/tesmaron/tesmaronConfig.cmake cmake/tesmaron/tesmaronConfigVersion.cmake
   cmake/tesmaron/tesmaronTargets-release.cmake cmake/tesmaron/tesmaronTargets.cmake"
 tools_files="bin/tesmaron-ports lib/systemd/system/tesmaron-ports-textfile.service
-  lib/systemd/system/tesmaron-ports-textfile.timer share/man/man1/tesmaron-ports.1.gz"
+  lib/systemd/system/tesmaron-ports-textfile.timer share/man/man1/tesmaron-ports.1.gz
+  lib/dracut/modules.d/90tesmaron/module-setup.sh"
+# udev's folder is /lib/udev on Debian, /usr/lib/udev in the RPMs.
+udev_files="lib/udev/tesmaron_port_id lib/udev/rules.d/77-tesmaron.rules"
 # What each package holds, every file and link, paths from its root.
 expected_files() {
   case $(basename "$1") in
@@ -29,23 +34,25 @@ expected_files() {
     echo "LICENSE README.md bin/tesmaron-ports.exe bin/tesmaron.dll include/tesmaron.h
       $(sed 's|cmake/|lib/cmake/|g' <<<"$cmake_files") lib/libtesmaron.dll.a lib/tesmaron.def lib/tesmaron.lib" ;;
   libtesmaron1_*.deb)
-    echo "$deb_lib/libtesmaron.so.1 $deb_lib/libtesmaron.so.1.0.0
+    echo "$deb_lib/libtesmaron.so.1 $deb_lib/libtesmaron.so.$version
       usr/share/doc/libtesmaron1/changelog.gz usr/share/doc/libtesmaron1/copyright" ;;
   libtesmaron-dev_*.deb)
     echo "usr/include/tesmaron.h $(sed "s|cmake/|$deb_lib/cmake/|g" <<<"$cmake_files") $deb_lib/libtesmaron.so
       $deb_lib/pkgconfig/tesmaron.pc usr/share/doc/libtesmaron-dev/README.md
       usr/share/doc/libtesmaron-dev/changelog.gz usr/share/doc/libtesmaron-dev/copyright" ;;
   tesmaron-tools_*.deb)
-    echo "$(sed 's|\([a-z][^ ]*\)|usr/\1|g' <<<"$tools_files") usr/share/doc/tesmaron-tools/README.md
+    echo "$(sed 's|\([a-z][^ ]*\)|usr/\1|g' <<<"$tools_files") $udev_files
+      usr/share/initramfs-tools/hooks/tesmaron usr/share/doc/tesmaron-tools/README.md
       usr/share/doc/tesmaron-tools/changelog.gz usr/share/doc/tesmaron-tools/copyright
       usr/share/doc/tesmaron-tools/examples/tesmaron-ports.rules.yml" ;;
-  tesmaron-libs-*.rpm) echo "usr/lib64/libtesmaron.so.1 usr/lib64/libtesmaron.so.1.0.0" ;;
+  tesmaron-libs-*.rpm) echo "usr/lib64/libtesmaron.so.1 usr/lib64/libtesmaron.so.$version" ;;
   tesmaron-devel-*.rpm)
     echo "usr/include/tesmaron.h $(sed 's|cmake/|usr/lib64/cmake/|g' <<<"$cmake_files") usr/lib64/libtesmaron.so
       usr/lib64/pkgconfig/tesmaron.pc usr/share/doc/tesmaron-devel/README.md
       usr/share/licenses/tesmaron-devel/LICENSE" ;;
   tesmaron-*.rpm)
-    echo "$(sed 's|\([a-z][^ ]*\)|usr/\1|g' <<<"$tools_files") usr/share/doc/tesmaron/README.md
+    echo "$(sed 's|\([a-z][^ ]*\)|usr/\1|g' <<<"$tools_files") $(sed 's|lib/udev|usr/lib/udev|g' <<<"$udev_files")
+      usr/share/doc/tesmaron/README.md
       usr/share/doc/tesmaron/examples/tesmaron-ports.rules.yml usr/share/licenses/tesmaron/LICENSE" ;;
   *) fail "not a package this script knows" ;;
   esac
@@ -88,13 +95,13 @@ x86 | x64)
 deb)
   for package in "${packages[@]}"; do dpkg-deb -x "$package" "$root"; done
   root=$root/usr
-  cmp "$root/$lib/libtesmaron.so.1.0.0" "$dist/linux/libtesmaron.so.1.0.0" || fail "its library is not dist's"
+  cmp "$root/$lib/libtesmaron.so.$version" "$dist/linux/libtesmaron.so.$version" || fail "its library is not dist's"
   # Real metadata: dependencies computed from the objects; no lintian error
   # or warning, not even a pedantic one.
   depends() { dpkg-deb -f "$(printf '%s\n' "${packages[@]}" | grep "/$1_")" Depends; }
   [[ $(depends libtesmaron1) == "libc6 (>= "* ]] || fail "libtesmaron1 Depends: $(depends libtesmaron1)"
-  [[ $(depends libtesmaron-dev) == "libtesmaron1 (= 1.0.0)" ]] || fail "libtesmaron-dev Depends: $(depends libtesmaron-dev)"
-  [[ $(depends tesmaron-tools) == "libtesmaron1 (= 1.0.0), libc6"*libstdc++6* ]] ||
+  [[ $(depends libtesmaron-dev) == "libtesmaron1 (= $version)" ]] || fail "libtesmaron-dev Depends: $(depends libtesmaron-dev)"
+  [[ $(depends tesmaron-tools) == "libtesmaron1 (= $version), libc6"*libstdc++6* ]] ||
     fail "tesmaron-tools Depends: $(depends tesmaron-tools)"
   findings=$(lintian --pedantic "${packages[@]}" 2>&1 | grep -E '^[EW]:' || true)
   [[ -z $findings ]] || fail "lintian:
@@ -108,7 +115,7 @@ rpm)
   requires=$(rpm -qp --requires "${packages[@]}") provides=$(rpm -qp --provides "${packages[@]}")
   grep -qx 'libtesmaron.so.1()(64bit)' <<<"$provides" || fail "nothing provides libtesmaron.so.1()(64bit)"
   grep -qx 'libtesmaron.so.1()(64bit)' <<<"$requires" || fail "the tool does not require libtesmaron.so.1()(64bit)"
-  [[ $(grep -c '^tesmaron-libs = 1.0.0-1$' <<<"$requires") -eq 2 ]] || fail "tool and devel do not require tesmaron-libs"
+  [[ $(grep -c "^tesmaron-libs = $version-1\$" <<<"$requires") -eq 2 ]] || fail "tool and devel do not require tesmaron-libs"
   findings=$(rpmlint -r "$source_dir/cmake/rpmlintrc" "${packages[@]}" 2>&1 | grep -E ': E: ' || true)
   [[ -z $findings ]] || fail "rpmlint:
 $findings"
@@ -125,10 +132,12 @@ if [[ $kind == deb || $kind == rpm ]]; then
   # Run from the unpacked tree: the loader finds the library, the attach runs.
   export LD_LIBRARY_PATH=$root/$lib
   "$work/build/list-ports" >/dev/null || fail "the example did not run"
-  [[ $("$root/bin/tesmaron-ports" --version) == "tesmaron 1.0.0.0" ]] || fail "tesmaron-ports --version"
-  ! readelf -d "$root/bin/tesmaron-ports" | grep -qE 'RPATH|RUNPATH' || fail "the packaged tool has a RUNPATH"
+  [[ $("$root/bin/tesmaron-ports" --version) == "tesmaron-ports $version" ]] || fail "tesmaron-ports --version"
+  for program in "$root/bin/tesmaron-ports" "$root/../lib/udev/tesmaron_port_id" "$root/lib/udev/tesmaron_port_id"; do
+    [[ ! -e $program ]] || ! readelf -d "$program" | grep -qE 'RPATH|RUNPATH' || fail "$program has a RUNPATH"
+  done
   export PKG_CONFIG_PATH=$root/$lib/pkgconfig
-  [[ $(pkg-config --modversion tesmaron) == 1.0.0.0 ]] || fail "pkg-config: wrong version"
+  [[ $(pkg-config --modversion tesmaron) == "$version" ]] || fail "pkg-config: wrong version"
   # shellcheck disable=SC2046
   cc -std=c99 -Wall -Wextra -Werror -o "$work/list-ports-pc" "$source_dir/examples/list_ports.c" \
     $(pkg-config --cflags --libs tesmaron)

@@ -2,7 +2,8 @@
 set(TESMARON_DIST_DIR ${PROJECT_SOURCE_DIR}/dist CACHE PATH "Where 'make' puts the built libraries")
 add_executable(image_tests image_test.cpp)
 target_compile_definitions(image_tests PRIVATE TESMARON_DIST_DIR="${TESMARON_DIST_DIR}"
-                                               TESMARON_BUILD_TOOL="$<TARGET_FILE:tesmaron-ports>")
+                                               TESMARON_BUILD_TOOL="$<TARGET_FILE:tesmaron-ports>"
+                                               TESMARON_BUILD_UDEV_PROGRAM="$<TARGET_FILE:tesmaron_port_id>")
 target_link_libraries(image_tests PRIVATE GTest::gtest_main)
 gtest_discover_tests(image_tests)
 
@@ -32,13 +33,21 @@ endforeach()
 set(_firmware ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/linux_firmware.sh)
 set(_boards ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt)
 set(_fixture $<TARGET_FILE:firmware-fixture>)
-add_test(NAME real-boards.linux COMMAND ${_firmware} boards ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
+add_test(NAME real-boards.linux COMMAND ${_firmware} boards ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>
+                                         $<TARGET_FILE:tesmaron_port_id>)
 add_test(NAME tesmaron-ports.linux COMMAND ${_firmware} tool ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
 # Its metrics served by a real node exporter and scraped; the example
 # alerting rules under promtool's own test runner.
 add_test(NAME prometheus.node-exporter COMMAND ${_firmware} exporter ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
 add_test(NAME prometheus.rules COMMAND promtool test rules ${CMAKE_CURRENT_SOURCE_DIR}/prometheus/rules_test.yml)
-set_tests_properties(real-boards.linux tesmaron-ports.linux prometheus.node-exporter PROPERTIES SKIP_RETURN_CODE 77)
+# The udev rule and its program, as the Debian packages in dist/ install
+# them, on this machine's own network interface in private namespaces; and
+# in the initramfs images that mkinitramfs and dracut build with them.
+foreach(step rules initramfs)
+  add_test(NAME udev.${step} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/udev/udev_test.sh ${step} ${TESMARON_DIST_DIR})
+endforeach()
+set_tests_properties(real-boards.linux tesmaron-ports.linux prometheus.node-exporter udev.rules udev.initramfs
+                     PROPERTIES SKIP_RETURN_CODE 77)
 
 # A Visual Studio user's program, built for the MSVC ABI with clang and
 # lld-link against dist/; the x64 one then runs under Wine (wine/).

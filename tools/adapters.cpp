@@ -19,3 +19,14 @@ std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapte
     std::sort(names.begin(), names.end());
     return names;
 }
+
+std::string AdapterFunction(const std::vector<AdapterRecord> &adapters, const std::string &name, PciAddress &address) {
+    for (const AdapterRecord &adapter : adapters) {
+        if (adapter.connection_name != name) continue;
+        if (adapter.enumerator != "PCI")
+            return "interface " + name + " is on no PCI function (" + adapter.enumerator + ")";
+        address = {adapter.bus_number, adapter.address >> 16, adapter.address & 0xFFFF};
+        return "";
+    }
+    return "there is no network interface " + name;
+}

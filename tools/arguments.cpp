@@ -8,45 +8,54 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <tesmaron.h>
-
 namespace {
 
 const char SYNOPSIS[] =
-    "usage: tesmaron-ports [--json] [--port N | --pci [0000:]BB:DD.F] [--from-dump FILE] [--output FILE]\n"
-    "       tesmaron-ports --prometheus [--from-dump FILE] [--output FILE]\n"
-    "       tesmaron-ports --help | --version\n";
+    "usage: tesmaron-ports [--json] [--port N | --pci ADDRESS | --interface NAME]\n"
+    "                      [--from-dump FILE] [--output FILE] [--]\n"
+    "       tesmaron-ports --prometheus [--from-dump FILE] [--output FILE] [--]\n"
+    "       tesmaron-ports -h | --help | --version\n";
 
+// At most 80 columns, as a terminal shows it.
 const char DETAILS[] =
     "\n"
     "Lists the server's embedded network ports in the order the firmware gives\n"
-    "them (port 1, 2, ...), each with the PCI address of its controller function\n"
-    "and the system's names for its network interfaces ('-' for none):\n"
+    "them (port 1, 2, ...): the PCI address of each port's controller function,\n"
+    "the system's names for its network interfaces ('-' for none), and its MAC\n"
+    "address as the firmware lists it:\n"
     "\n"
-    "  1  02:00.0  eno1\n"
+    "  1  02:00.0  eno1  2c:76:8a:ad:eb:a5\n"
     "\n"
-    "A port the firmware marks disabled keeps its number and shows as 00:00.0.\n"
+    "A port the firmware marks disabled keeps its number and shows as 'disabled'.\n"
     "\n"
     "  --port N          only port N (from 1)\n"
-    "  --pci ADDR        only the port at PCI address BB:DD.F or 0000:BB:DD.F (hex)\n"
+    "  --pci ADDRESS     only the port at PCI address BB:DD.F or 0000:BB:DD.F (hex)\n"
+    "  --interface NAME  only the port that network interface NAME is on\n"
     "  --json            one JSON array on standard output, for scripts:\n"
-    "                    [{\"port\": 1, \"pci\": \"02:00.0\", \"interfaces\": [\"eno1\"]}]\n"
-    "  --prometheus      metrics in the Prometheus text format, for the whole machine:\n"
-    "                    tesmaron_port_info{port=\"1\",pci=\"0000:02:00.0\",device=\"eno1\"} 1\n"
-    "                    and tesmaron_ports, the number of ports (0 when none is found)\n"
-    "  --output FILE     write FILE instead of standard output, atomically: a new\n"
-    "                    file beside it, then renamed over it (for textfile collectors)\n"
-    "  --from-dump FILE  another machine's ports, from a file written by\n"
-    "                    'dmidecode --dump-bin' or a copy of /sys/firmware/dmi/tables/DMI;\n"
-    "                    its interfaces are not known here ('-')\n"
+    "                    [{\"port\": 1, \"pci\": \"02:00.0\", \"interfaces\": [\"eno1\"],\n"
+    "                      \"mac\": \"2c:76:8a:ad:eb:a5\", \"disabled\": false}]\n"
+    "  --prometheus      metrics in the Prometheus text format for the whole\n"
+    "                    machine: tesmaron_read_success, tesmaron_port_info and\n"
+    "                    tesmaron_ports\n"
+    "  --output FILE     write FILE instead of standard output ('-'), atomically:\n"
+    "                    a new file beside it, renamed over it (for collectors)\n"
+    "  --from-dump FILE  another machine's ports, from a file written there by\n"
+    "                    'dmidecode --dump-bin' or a copy of its\n"
+    "                    /sys/firmware/dmi/tables/DMI ('-': standard input); its\n"
+    "                    interfaces are not known here ('-')\n"
     "  -h, --help        this text\n"
-    "  --version         the library's version\n"
+    "  --version         the version of tesmaron-ports\n"
+    "  --                the end of the options\n"
     "\n"
-    "Options take their value as '--port 1' or '--port=1'.\n"
+    "Options take their value as '--port 1' or '--port=1'. Reading this\n"
+    "machine's firmware table needs root.\n"
     "\n"
-    "Exit status: 0 when a port is found, 1 when none is (the reason goes to\n"
-    "standard error; the output is still written), 2 on bad arguments, a dump\n"
-    "file that cannot be read or output that cannot be written.\n";
+    "Exit status: 0 when a port is found; 1 when the firmware's port list was\n"
+    "read and no port answers; 2 on bad arguments, or output that cannot be\n"
+    "written; 3 when no port list could be read (no firmware table, not root,\n"
+    "a broken table or dump). The reason goes to standard error, and the output\n"
+    "is still written. On Linux a pipe closed by its reader ends the tool by\n"
+    "SIGPIPE, as it ends cat.\n";
 
 // 1 to max_digits hex digits, either case, then the delimiter (or the end).
 bool ParseHex(const char *&at, int max_digits, char delimiter, uint32_t &value) {
@@ -93,7 +102,7 @@ bool ParsePort(const char *text, uint32_t &port) {
     return true;
 }
 
-enum Option { HELP = 'h', VERSION = 256, JSON, PROMETHEUS, PORT, PCI, FROM_DUMP, OUTPUT };
+enum Option { HELP = 'h', VERSION = 256, JSON, PROMETHEUS, PORT, PCI, INTERFACE, FROM_DUMP, OUTPUT };
 
 const option LONG_OPTIONS[] = {
     {"help", no_argument, nullptr, HELP},
@@ -102,6 +111,7 @@ const option LONG_OPTIONS[] = {
     {"prometheus", no_argument, nullptr, PROMETHEUS},
     {"port", required_argument, nullptr, PORT},
     {"pci", required_argument, nullptr, PCI},
+    {"interface_text", required_argument, nullptr, INTERFACE},
     {"from-dump", required_argument, nullptr, FROM_DUMP},
     {"output", required_argument, nullptr, OUTPUT},
     {nullptr, 0, nullptr, 0},
@@ -126,7 +136,7 @@ int BadArguments(const std::string &reason) {
 }
 
 int ReadArguments(int argc, char **argv, Options &options) {
-    const char *port_text = nullptr, *pci_text = nullptr;
+    const char *port_text = nullptr, *pci_text = nullptr, *interface_text = nullptr, *dump = nullptr, *output = nullptr;
     bool json = false, metrics = false;
     opterr = 0;  // the tool gives its own reasons
     optind = 1;
@@ -138,7 +148,7 @@ int ReadArguments(int argc, char **argv, Options &options) {
                 std::printf("%s%s", SYNOPSIS, DETAILS);
                 return 0;
             case VERSION:
-                std::printf("tesmaron %s\n", TESMARON_VERSION_STRING);
+                std::printf("tesmaron-ports %s\n", TESMARON_RELEASE);
                 return 0;
             case JSON:
                 json = true;
@@ -152,23 +162,35 @@ int ReadArguments(int argc, char **argv, Options &options) {
             case PCI:
                 pci_text = optarg;
                 break;
+            case INTERFACE:
+                interface_text = optarg;
+                break;
             case FROM_DUMP:
-                options.dump = optarg;
+                dump = optarg;
                 break;
             case OUTPUT:
-                options.output = optarg;
+                output = optarg;
                 break;
             default:
                 return BadArguments(Refused(optopt, argv[optind - 1]));
         }
     }
     if (optind < argc) return BadArguments("unexpected argument '" + std::string(argv[optind]) + "'");
-    if (port_text != nullptr && pci_text != nullptr)
-        return BadArguments("--port and --pci ask two questions; give one");
-    if (json && metrics) return BadArguments("--json and --prometheus are two forms; give one");
-    if (metrics && (port_text != nullptr || pci_text != nullptr)) {
-        return BadArguments("--prometheus describes the whole machine; it takes no --port or --pci");
+    if ((port_text != nullptr) + (pci_text != nullptr) + (interface_text != nullptr) > 1) {
+        return BadArguments("--port, --pci and --interface each ask a question; give one");
     }
+    if (json && metrics) return BadArguments("--json and --prometheus are two forms; give one");
+    if (metrics && (port_text != nullptr || pci_text != nullptr || interface_text != nullptr)) {
+        return BadArguments("--prometheus describes the whole machine; it takes no --port, --pci or --interface_text");
+    }
+    if (interface_text != nullptr && dump != nullptr) {
+        return BadArguments("--interface asks of this machine's interfaces; a dump's are not known here");
+    }
+    // "-" is standard input or output; an empty name is neither, nor a file.
+    if (dump != nullptr && *dump == '\0') return BadArguments("--from-dump needs a file name, or '-'");
+    if (output != nullptr && *output == '\0') return BadArguments("--output needs a file name, or '-'");
+    if (dump != nullptr) options.dump = dump;
+    if (output != nullptr && std::strcmp(output, "-") != 0) options.output = output;
     options.form = metrics ? Form::METRICS : json ? Form::JSON : Form::LINES;
 
     if (port_text != nullptr) {
@@ -179,6 +201,9 @@ int ReadArguments(int argc, char **argv, Options &options) {
         options.question.kind = Question::PCI;
         std::string error;
         if (!ParsePci(pci_text, options.question.address, error)) return BadArguments(error);
+    } else if (interface_text != nullptr) {
+        options.question.kind = Question::INTERFACE;
+        options.question.interface_name = interface_text;
     }
     return GO_ON;
 }

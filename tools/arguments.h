@@ -9,7 +9,7 @@
 struct Options {
     Question question;
     Form form = Form::LINES;
-    std::string dump;    // --from-dump FILE; empty: this machine
+    std::string dump;    // --from-dump FILE ("-": standard input); empty: this machine
     std::string output;  // --output FILE; empty: standard output
 };
 

@@ -4,6 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "portmap/port_table.h"
 #include "ports.h"
@@ -64,46 +68,52 @@ std::string LocateReason(const smbios::TableLocation &where, const std::string &
     return name + " could not be read";
 }
 
+// The ports a walk for the port structure found; or why there are none.
+PortList PortsFound(const smbios::TableWalk &walk, const uint8_t *table, size_t size, const std::string &name,
+                    uint64_t base) {
+    if (walk.end == smbios::WalkEnd::NOT_IN_TABLE) {
+        return Listed({}, name + " holds no list of embedded network ports (no type-209 structure)");
+    }
+    if (walk.end != smbios::WalkEnd::FOUND) return Unreadable(WalkReason(walk, name, base, size));
+    // The walk found the whole formatted area inside the table, and every
+    // entry lies inside the formatted area.
+    return Listed(PortsOf(PortTableOf(table + walk.structure_offset)),
+                  "the list of embedded network ports in " + name + " (the type-209 structure at offset " +
+                      Number(base + walk.structure_offset) + ") holds none");
+}
+
 }  // namespace
 
 PortList PortsFromTable(const uint8_t *table, size_t size, const std::string &name, uint64_t base) {
-    PortList list;
-    const smbios::TableWalk walk = smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0);
-    if (walk.end != smbios::WalkEnd::FOUND) {
-        list.reason = WalkReason(walk, name, base, size);
-        return list;
-    }
-    // The walk found the whole formatted area inside the table, and every
-    // entry lies inside the formatted area.
-    const PortTable table_of_ports = PortTableOf(table + walk.structure_offset);
-    for (uint32_t i = 0; i < table_of_ports.entry_count; ++i) {
-        const uint32_t devfn = table_of_ports.entries[i].devfn;
-        list.ports.push_back({i + 1, {table_of_ports.entries[i].bus, devfn >> 3, devfn & 7}, {}});
-    }
-    if (list.ports.empty()) {
-        list.reason = "the list of embedded network ports in " + name + " (the type-209 structure at offset " +
-                      Number(base + walk.structure_offset) + ") holds none";
-    }
-    return list;
+    return PortsFound(smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0), table, size, name, base);
 }
 
 PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name) {
+    if (file.empty()) return Unreadable(name + " is empty");
     const smbios::TableLocation where = smbios::LocateDumpTable(file.data(), file.size());
-    if (where.fault != smbios::LocateFault::NONE) return {{}, LocateReason(where, name, file.size()), ""};
-    return PortsFromTable(file.data() + where.offset, static_cast<size_t>(where.length), name, where.offset);
+    if (where.fault != smbios::LocateFault::NONE) return Unreadable(LocateReason(where, name, file.size()));
+    const uint8_t *table = file.data() + where.offset;
+    const size_t size = static_cast<size_t>(where.length);
+    const smbios::TableWalk walk = smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0);
+    // With no entry point the file is taken for a bare table; when not even
+    // its first structure holds together, it is neither.
+    if (where.kind == smbios::EntryPointKind::NONE && walk.end != smbios::WalkEnd::FOUND &&
+        walk.end != smbios::WalkEnd::NOT_IN_TABLE && walk.structure_offset == 0) {
+        return Unreadable(name + " is no SMBIOS table or dump: it starts with neither an entry point nor a structure");
+    }
+    return PortsFound(walk, table, size, name, where.offset);
 }
 
 PortList PortsFromRawSmbios(const std::vector<uint8_t> &data) {
     const std::string name = "the firmware's SMBIOS table";
     const smbios::TableLocation where = smbios::LocateRawSmbiosTable(data.data(), data.size());
     if (where.fault == smbios::LocateFault::ENTRY_POINT_CUT) {
-        return {{}, name + " is cut short: " + Number(data.size()) + " bytes, fewer than its 8-byte header", ""};
+        return Unreadable(name + " is cut short: " + Number(data.size()) + " bytes, fewer than its 8-byte header");
     }
     if (where.fault != smbios::LocateFault::NONE) {
-        return {{},
-                name + " is broken: its header gives " + Number(where.stated_length) + " bytes of table, and only " +
-                    Number(data.size() - smbios::RAW_SMBIOS_HEADER_SIZE) + " follow",
-                ""};
+        return Unreadable(name + " is broken: its header gives " + Number(where.stated_length) +
+                          " bytes of table, and only " + Number(data.size() - smbios::RAW_SMBIOS_HEADER_SIZE) +
+                          " follow");
     }
     return PortsFromTable(data.data() + where.offset, static_cast<size_t>(where.length), name);
 }
@@ -111,7 +121,11 @@ PortList PortsFromRawSmbios(const std::vector<uint8_t> &data) {
 int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes) {
     bytes.clear();
     errno = 0;
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    const bool standard_input = path == "-";
+#ifdef _WIN32
+    if (standard_input) _setmode(_fileno(stdin), _O_BINARY);  // no line-end translation of a binary dump
+#endif
+    std::FILE *file = standard_input ? stdin : std::fopen(path.c_str(), "rb");
     if (file == nullptr) return errno != 0 ? errno : EIO;
     uint8_t chunk[4096];
     int error = 0;
@@ -123,7 +137,7 @@ int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes) {
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
     if (error == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
-    std::fclose(file);
+    if (!standard_input) std::fclose(file);
     return error;
 }
 

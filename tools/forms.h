@@ -9,6 +9,7 @@
 enum class Form { LINES, JSON, METRICS };
 
 // The answer in one form. METRICS describes the whole machine (the question
-// is always all ports), and still gives both metric families when there are
-// no ports, so that an alert can see it.
-std::string Render(Form form, const std::vector<Port> &ports);
+// is always all ports): whether the port list could be read (`read`), and
+// when it was, the ports and their number, 0 included, so that an alert can
+// see either.
+std::string Render(Form form, const std::vector<Port> &ports, bool read);

@@ -2,10 +2,13 @@
 // question asked of them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "portmap/port_table.h"
 
 struct PciAddress {
     uint32_t bus, device, function;
@@ -14,23 +17,39 @@ struct PciAddress {
 struct Port {
     uint32_t number;  // from 1, in the firmware's order
     PciAddress address;
+    std::array<uint8_t, 6> mac;           // as the entry holds it, in its byte order
+    bool disabled;                        // bus 0, devfn 0: the firmware marks the port disabled
     std::vector<std::string> interfaces;  // the system's names, sorted; none for another machine's table
 };
 
 // What a source found: the ports in the firmware's order, or why there are
-// none; and, when the list did not come from the library, where it did.
+// none; and, when the list did not come from where it usually does, where.
+// `read` is false when no port list could be read at all (no tables, no
+// permission, a broken table): not the same as a list that holds no ports.
 struct PortList {
     std::vector<Port> ports;
+    bool read = false;
     std::string reason;
     std::string origin;
 };
 
-// All ports, one port by number, or the first port at a PCI address: the
-// answers the library's two lookups give.
+// A list that was read and holds ports, or none (reason); one that could
+// not be read (reason).
+PortList Listed(std::vector<Port> ports, const std::string &reason_if_none);
+PortList Unreadable(const std::string &reason);
+
+// The ports a port table holds, decoded as the library decodes its own:
+// entry i is port i + 1.
+std::vector<Port> PortsOf(const tesmaron::PortTable &table);
+
+// All ports, one port by number, the first port at a PCI address (the
+// answers the library's two lookups give), or the port an interface is on.
 struct Question {
-    enum Kind { ALL, PORT, PCI } kind = ALL;
+    enum Kind { ALL, PORT, PCI, INTERFACE } kind = ALL;
     uint32_t port = 0;
-    PciAddress address{};
+    PciAddress address{};        // PCI; INTERFACE: the function it is on, once found
+    std::string interface_name;  // INTERFACE: its name
+    std::string unplaced;        // INTERFACE: why it is on no PCI function, if it is not
 };
 
 struct Answer {
@@ -40,16 +59,14 @@ struct Answer {
 
 Answer Ask(const PortList &list, const Question &question);
 
-std::string PciText(const PciAddress &address);  // BB:DD.F, hex
-
-// The library's ports on this machine, with their interface names.
-PortList LibraryPorts();
+std::string PciText(const PciAddress &address);          // BB:DD.F, hex
+std::string MacText(const std::array<uint8_t, 6> &mac);  // 2c:76:8a:ad:eb:a5
 
 // The ports of a port structure in a whole SMBIOS table held in memory (the
-// first type-209 structure), decoded as the library decodes its own; or why
-// there are none: no such structure, none listed, or where the table breaks.
-// `name` says in reasons which table it is; `base` is the table's offset in
-// its file, so that reasons point into the file.
+// first type-209 structure); or why there are none: no such structure, none
+// listed, or where the table breaks (not read). `name` says in reasons which
+// table it is; `base` is the table's offset in its file, so that reasons
+// point into the file.
 PortList PortsFromTable(const uint8_t *table, size_t size, const std::string &name, uint64_t base = 0);
 
 // A file written by `dmidecode --dump-bin`, or a bare copy of a table.
@@ -58,7 +75,8 @@ PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name
 // The buffer GetSystemFirmwareTable('RSMB') fills.
 PortList PortsFromRawSmbios(const std::vector<uint8_t> &data);
 
-// The whole of a file that others wrote. 0, or the errno value of what went
-// wrong: EFBIG for a file larger than any firmware table.
+// The whole of a file that others wrote ("-": standard input). 0, or the
+// errno value of what went wrong: EFBIG for a file larger than any firmware
+// table.
 int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes);
 std::string FileError(int error);

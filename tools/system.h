@@ -10,14 +10,21 @@
 
 #include "ports.h"
 
-// The system's names for the network interfaces of one PCI function (Linux:
+// The system's names for the network interfaces on one PCI function (Linux:
 // eno1; Windows: the connection name, "Ethernet 2"), sorted; empty when it
-// has none.
+// has none. On Linux an interface is on the nearest PCI function above it
+// in sysfs, as udev's SUBSYSTEMS=="pci" finds it: a virtio device or the
+// like between the two is passed over.
 std::vector<std::string> InterfaceNames(const PciAddress &address);
 
-// This machine's ports: the library's; when it finds none, Linux says why in
-// terms of the files the library reads, and Windows, where the health driver
-// is not installed, reads the firmware's SMBIOS table itself.
+// The PCI function an interface is on: "" and the address, or why it is on
+// none (no such interface, not on PCI, outside PCI domain 0000).
+std::string InterfaceFunction(const std::string &name, PciAddress &address);
+
+// This machine's port list, decoded by the library's own code from where the
+// library reads it. Linux reads the kernel's
+// copy of the firmware's SMBIOS table; Windows asks the health driver, and
+// where it is not installed reads the firmware's SMBIOS table itself.
 PortList MachinePorts();
 
 // Writes text into the file at path atomically, so that a collector never
@@ -39,3 +46,7 @@ struct AdapterRecord {
 
 // The connection names of the adapters at one PCI function, sorted.
 std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapters, const PciAddress &address);
+
+// The PCI function of the adapter with a connection name: "" and the
+// address, or why there is none.
+std::string AdapterFunction(const std::vector<AdapterRecord> &adapters, const std::string &name, PciAddress &address);

@@ -43,7 +43,7 @@ std::string ConnectionName(HDEVINFO set, SP_DEVINFO_DATA *device) {
     return Utf8(name);
 }
 
-std::vector<AdapterRecord> PresentAdapters() {
+std::vector<AdapterRecord> ReadAdapters() {
     std::vector<AdapterRecord> adapters;
     HDEVINFO set = SetupDiGetClassDevsW(&NET_CLASS, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) return adapters;
@@ -65,11 +65,16 @@ std::vector<AdapterRecord> PresentAdapters() {
     return adapters;
 }
 
+// Read once: a run asks for each port's.
+const std::vector<AdapterRecord> &PresentAdapters() {
+    static const std::vector<AdapterRecord> adapters = ReadAdapters();
+    return adapters;
+}
+
 }  // namespace
 
 std::vector<std::string> InterfaceNames(const PciAddress &address) {
-    static const std::vector<AdapterRecord> adapters = PresentAdapters();
-    return AdapterNamesAt(adapters, address);
+    return AdapterNamesAt(PresentAdapters(), address);
 }
 
 namespace {
@@ -100,34 +105,46 @@ std::vector<uint8_t> RawSmbiosTable() {
 
 PortList MachinePorts() {
     using namespace tesmaron;
-    PortList list = LibraryPorts();
-    if (!list.ports.empty()) return list;
     HANDLE device = CreateFileA(HEALTH_DEVICE_PATH, HEALTH_DEVICE_ACCESS, HEALTH_DEVICE_SHARE, nullptr,
                                 HEALTH_DEVICE_DISPOSITION, 0, nullptr);
-    if (device != INVALID_HANDLE_VALUE) {
+    std::string driver;
+    if (device == INVALID_HANDLE_VALUE) {
+        driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " cannot be opened (" +
+                 ErrorText(GetLastError()) + ")";
+    } else {
+        // The exchange the library makes at load, into a reply area of the
+        // tool's own, so that the whole of each entry can be read.
+        static HealthReply reply;
+        const PortStructureFetch fetch = FetchPortStructure(device, reply.bytes);
+        const DWORD error = GetLastError();
         CloseHandle(device);
-        list.reason = "the health driver lists no embedded network ports";
-        return list;
+        if (fetch == PortStructureFetch::FETCHED) {
+            return Listed(PortsOf(PortTableOf(reply.bytes + REPLY_STRUCTURE_OFFSET)),
+                          "the health driver's list of embedded network ports holds none");
+        }
+        if (fetch == PortStructureFetch::NOT_LISTED) {
+            return Listed({}, "the health driver lists no embedded network ports");
+        }
+        driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " does not answer (" + ErrorText(error) + ")";
     }
-    // No health driver: the library has nothing to read, but the firmware's
-    // table is there for the tool to read itself.
-    const std::string driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " cannot be opened (" +
-                               ErrorText(GetLastError()) + ")";
+    // The health driver cannot be read, but the firmware's table is there
+    // for the tool to read itself.
     const std::vector<uint8_t> raw = RawSmbiosTable();
     if (raw.empty()) {
-        list.reason =
-            driver + ", and the firmware's SMBIOS table cannot be read (error " + std::to_string(GetLastError()) + ")";
-        return list;
+        return Unreadable(driver + ", and the firmware's SMBIOS table cannot be read (error " +
+                          std::to_string(GetLastError()) + ")");
     }
     PortList firmware = PortsFromRawSmbios(raw);
     if (firmware.ports.empty()) {
-        list.reason = driver + ", and " + firmware.reason;
-        return list;
+        firmware.reason = driver + ", and " + firmware.reason;
+        return firmware;
     }
-    for (Port &port : firmware.ports) port.interfaces = InterfaceNames(port.address);
-    firmware.origin =
-        "ports read from the firmware's SMBIOS table: the health driver is not installed (" + driver + ")";
+    firmware.origin = "ports read from the firmware's SMBIOS table: " + driver;
     return firmware;
+}
+
+std::string InterfaceFunction(const std::string &name, PciAddress &address) {
+    return AdapterFunction(PresentAdapters(), name, address);
 }
 
 std::string WriteFileAtomically(const std::string &path, const std::string &text) {

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The real boards against the Linux build, each in a private mount namespace
 # where /sys/firmware holds only that board's whole SMBIOS table (written by
-# the firmware-fixture program) and /sys/bus/pci/devices only the interface
-# folders given:
-#   linux_firmware.sh boards BOARDS FIXTURE TOOL          every board, every way it is read
+# the firmware-fixture program) and /sys/devices and /sys/class/net only the
+# interfaces given:
+#   linux_firmware.sh boards BOARDS FIXTURE TOOL UDEV     every board, every way it is read
 #   linux_firmware.sh tool BOARDS FIXTURE TOOL            tesmaron-ports, case by case
 #   linux_firmware.sh demo BOARDS FIXTURE TOOL NAME ...   transcripts of tesmaron-ports
 #   linux_firmware.sh exporter BOARDS FIXTURE TOOL        its metrics through a real node exporter
@@ -18,8 +18,19 @@ bytes() { printf "$(sed 's/../\\x&/g' <<<"$1")"; }
 # NAME STRUCTURE PORT... of one board, or of every board.
 boards_of() { grep -v '^#' "$1" | grep -E "^${2:-board-[0-9]+} "; }
 
-# "1=03:00.0 2=03:00.1" -> the tool's plain listing with no interfaces.
-listing() { for p in "$@"; do [[ $p == - ]] || echo "${p%%=*}  ${p#*=}  -"; done; }
+# STRUCTURE "1=03:00.0" "2=00:00.0" -> the tool's plain listing with no
+# interfaces: each port's address (00:00.0: disabled) and the MAC address
+# its entry holds.
+listing() {
+  local structure=$1 p n mac
+  shift
+  for p in "$@"; do
+    [[ $p == - ]] && continue
+    n=${p%%=*} mac=${structure:$((8 + 16 * (n - 1) + 4)):12}
+    mac=$(sed 's/../&:/g; s/:$//' <<<"${mac,,}")
+    [[ ${p#*=} == 00:00.0 ]] && echo "$n  disabled  -  $mac" || echo "$n  ${p#*=}  -  $mac"
+  done
+}
 
 # inside FIRMWARE INTERFACES COMMAND...: runs in the namespace made by
 # in_namespace, with BOARDS and FIXTURE in the environment. FIRMWARE is
@@ -27,15 +38,18 @@ listing() { for p in "$@"; do [[ $p == - ]] || echo "${p%%=*}  ${p#*=}  -"; done
 #                              entry point in dmi/tables, as kernels since 4.2
 #   entries:NAME               one folder per structure in dmi/entries only
 #   denied-tables:NAME, denied-entries:NAME
-#                              the same, readable by no one without root's override
+#                              the same, readable by root only, the command run
+#                              as another user
 #   tables-none, tables-broken a table with no port structure; one that breaks
 #   entries-none               dmi/entries with no port structure
 #   absent                     no firmware tables at all
-# INTERFACES is "BB:DD.F=name,..." or "-".
+# INTERFACES is "BB:DD.F=name,..." or "-"; "BB:DD.F/virtio2=name" puts the
+# interface below another device on that PCI function.
 inside() {
   local firmware=$1 interfaces=$2
   shift 2
-  mount -t tmpfs none /sys/firmware && mount -t tmpfs none /sys/bus/pci/devices || return 1
+  mount -t tmpfs none /sys/firmware && mount -t tmpfs none /sys/devices && mount -t tmpfs none /sys/class/net ||
+    return 1
   local dmi=/sys/firmware/dmi layout=${firmware%%:*} name=${firmware#*:} denied=
   [[ $layout == denied-* ]] && denied=1 layout=${layout#denied-}
   case $layout in
@@ -47,13 +61,17 @@ inside() {
   tables2 | entries) "$FIXTURE" "$BOARDS" "$layout" $dmi/"${layout%2}" "$name" || return 1 ;;
   *) echo "unknown firmware $firmware" >&2; return 1 ;;
   esac
-  local i
+  local i function below
   for i in ${interfaces//,/ }; do
-    [[ $i == - ]] || mkdir -p "/sys/bus/pci/devices/0000:${i%%=*}/net/${i#*=}"
+    [[ $i == - ]] && continue
+    function=pci0000:00/0000:${i%%[/=]*} below=${i%%=*}
+    below=${below#"${i%%[/=]*}"}
+    mkdir -p "/sys/devices/$function$below/net/${i#*=}" && ln -sfn ../../../bus/pci "/sys/devices/$function/subsystem"
+    ln -s "../../devices/$function$below/net/${i#*=}" "/sys/class/net/${i#*=}"
   done
   if [[ -n $denied ]]; then
-    find $dmi -type f -exec chmod 000 {} +
-    exec setpriv --bounding-set=-dac_override,-dac_read_search "$@"
+    find $dmi -type f -exec chmod 0400 {} +
+    exec setpriv --reuid=65534 --regid=65534 --clear-groups "$@"
   fi
   "$@"
 }
@@ -63,22 +81,22 @@ in_namespace() { unshare -m --propagation private "$BASH" "$0" inside "$@"; }
 require_namespace() {
   local why
   if ! why=$(unshare -m --propagation private "$BASH" -c \
-    'mount -t tmpfs none /sys/firmware && mount -t tmpfs none /sys/bus/pci/devices' 2>&1); then
+    'mount -t tmpfs none /sys/firmware && mount -t tmpfs none /sys/devices' 2>&1); then
     echo "SKIP: no private mount namespace can be made here (${why:-unshare failed}); needs root and unshare -m"
     exit $SKIP
   fi
 }
 
-# check_board "TOOL [ARG...]" NAME PORT...: the listing, then each address
+# check_board "TOOL [ARG...]" NAME STRUCTURE PORT...: the listing, then each address
 # back to the first port that has it. Prints the number of checks; a failure
 # on stderr.
 check_board() {
   local -a tool
   read -ra tool <<<"$1"
-  local name=$2
-  shift 2
+  local name=$2 structure=$3
+  shift 3
   local failures=0 checks=0 expected got p address first
-  expected=$(listing "$@")
+  expected=$(listing "$structure" "$@")
   got=$("${tool[@]}" 2>/dev/null)
   checks=$((${#@} + 1))
   [[ $* == - ]] && checks=1
@@ -89,10 +107,11 @@ check_board() {
   for p in "$@"; do
     [[ $p == - ]] && continue
     address=${p#*=}
-    first=$(for q in "$@"; do [[ ${q#*=} == "$address" ]] && { echo "${q%%=*}"; break; }; done)
+    first=$(first_port "$address" "$@")
     got=$("${tool[@]}" --pci "$address" 2>/dev/null)
     checks=$((checks + 1))
-    if [[ $got != "$first  $address  -" ]]; then
+    # A disabled port is never the answer for the host bridge's address.
+    if [[ $got != "$(grep "^$first  $address  " <<<"$expected")" ]]; then
       echo "$name (${tool[*]}): --pci $address gave '$got', expected port $first" >&2
       failures=1
     fi
@@ -101,11 +120,39 @@ check_board() {
   return $failures
 }
 
-# Each board through the Linux object with only tables/ and with only
-# entries/; and through tesmaron-ports --from-dump on the dumps Debian's own
-# dmidecode writes of it (both entry point versions), and on the bare table.
+# first_port ADDRESS PORT...: the lowest port at ADDRESS.
+first_port() {
+  local address=$1 q
+  shift
+  for q in "$@"; do [[ ${q#*=} == "$address" ]] && { echo "${q%%=*}"; return; }; done
+}
+
+# check_udev PROGRAM NAME PORT...: each port's function as udev asks the
+# library of it, through udev's program: LookupByPCIAddress's answer, the
+# lowest port there, disabled or not; and nothing for a function no port is.
+check_udev() {
+  local program=$1 name=$2 p got want checks=0 failures=0
+  shift 2
+  for p in "$@" "-=7f:1f.7"; do
+    [[ $p == - ]] && continue
+    want=$(first_port "${p#*=}" "$@")
+    got=$("$program" "0000:${p#*=}")
+    checks=$((checks + 1))
+    if [[ $got != "${want:+TESMARON_PORT=$want}" ]]; then
+      echo "$name: $program 0000:${p#*=} gave '$got', expected port ${want:-none}" >&2
+      failures=1
+    fi
+  done
+  echo $checks
+  return $failures
+}
+
+# Each board with only tables/ and with only entries/, through the Linux
+# object as udev's program loads it, and through tesmaron-ports; and through
+# tesmaron-ports --from-dump on the dumps Debian's own dmidecode writes of it
+# (both entry point versions), and on the bare table.
 run_boards() {
-  local boards=$1 tool=$2 name structure ports count=0 checks=0 n failed=0 dumps ok layout
+  local boards=$1 tool=$2 udev=$3 name structure ports count=0 checks=0 n failed=0 dumps ok layout
   require_namespace
   command -v dmidecode >/dev/null || { echo "dmidecode is not installed (run 'make')"; return 1; }
   dumps=$(mktemp -d /tmp/tesmaron-dumps-XXXXXX)
@@ -116,13 +163,16 @@ run_boards() {
       in_namespace "$layout:$name" - dmidecode -q --dump-bin "$dumps/$name.$layout" >/dev/null || ok=0
     done
     "$FIXTURE" "$boards" bare "$dumps" "$name" || ok=0
-    for run in "tables:$name|$tool" "entries:$name|$tool" "-|$tool --from-dump $dumps/$name.tables" \
-      "-|$tool --from-dump $dumps/$name.tables2" "-|$tool --from-dump $dumps/$name.bare"; do
+    for run in "tables:$name|udev" "entries:$name|udev" "tables:$name|$tool" "entries:$name|$tool" \
+      "-|$tool --from-dump $dumps/$name.tables" "-|$tool --from-dump $dumps/$name.tables2" \
+      "-|$tool --from-dump $dumps/$name.bare"; do
       # shellcheck disable=SC2086
-      if [[ ${run%%|*} == - ]]; then
-        n=$(check_board "${run#*|}" "$name" $ports)
+      if [[ ${run#*|} == udev ]]; then
+        n=$(in_namespace "${run%%|*}" - "$BASH" "$0" check-udev "$udev" "$name" $ports)
+      elif [[ ${run%%|*} == - ]]; then
+        n=$(check_board "${run#*|}" "$name" "$structure" $ports)
       else
-        n=$(in_namespace "${run%%|*}" - "$BASH" "$0" check-board "${run#*|}" "$name" $ports)
+        n=$(in_namespace "${run%%|*}" - "$BASH" "$0" check-board "${run#*|}" "$name" "$structure" $ports)
       fi || ok=0
       checks=$((checks + ${n:-0}))
     done
@@ -134,7 +184,10 @@ run_boards() {
 }
 
 # The metrics of board-084 with the interfaces the cases give it.
-B84_METRICS='# HELP tesmaron_port_info Embedded network port: its number in the firmware'"'"'s order, its PCI address and an interface on it.
+B84_METRICS='# HELP tesmaron_read_success Whether the firmware'"'"'s list of embedded network ports could be read.
+# TYPE tesmaron_read_success gauge
+tesmaron_read_success 1
+# HELP tesmaron_port_info Embedded network port: its number in the firmware'"'"'s order, its PCI address (empty when disabled) and an interface on it.
 # TYPE tesmaron_port_info gauge
 tesmaron_port_info{port="1",pci="0000:04:00.0",device="eno1"} 1
 tesmaron_port_info{port="2",pci="0000:04:00.1",device="eno2"} 1
@@ -145,10 +198,13 @@ tesmaron_port_info{port="4",pci="0000:03:00.1",device=""} 1
 # TYPE tesmaron_ports gauge
 tesmaron_ports 4'
 B84_INTERFACES=04:00.0=eno1,04:00.1=eno2,03:00.0=eno3,03:00.0=ens3f0
+B84_MACS=(- 02:00:5e:54:00:01 02:00:5e:54:01:01 02:00:5e:54:02:01 02:00:5e:54:03:01)
 
 # FIRMWARE | INTERFACES | ARGUMENTS | EXIT | STDOUT ("~" + text: starts with) | STDERR holds
-# In ARGUMENTS, @ stands for the folder of dump files. With --output, STDOUT
-# is what the file holds, and standard output itself stays empty. Every
+# In ARGUMENTS, @ stands for the folder of dump files; "--from-dump -" reads
+# board-084's dump on standard input. With --output, STDOUT is what the file
+# holds, and standard output itself stays empty. Exit 2 comes with the usage
+# after the reason; "2o", output that cannot be written, without it. Every
 # --prometheus output must also pass promtool check metrics.
 run_tool_cases() {
   local boards=$1 tool=$2 failed=0 count=0 dumps
@@ -162,20 +218,31 @@ run_tool_cases() {
   : >"$dumps/empty"
   mkdir "$dumps/adir"
   echo "kept" >"$dumps/victim" && ln -s victim "$dumps/planted.prom"
-  local nics=$B84_INTERFACES metrics=${B84_METRICS//$'\n'/\\n}
-  local b84=tables:board-084 dmi=/sys/firmware/dmi
+  local nics=$B84_INTERFACES metrics=${B84_METRICS//$'\n'/\\n} m=("${B84_MACS[@]}") b38
+  # board-038's one port is disabled: no PCI address in its sample.
+  b38=$(head -5 <<<"$B84_METRICS" && echo 'tesmaron_port_info{port="1",pci="",device=""} 1' &&
+    tail -3 <<<"$B84_METRICS" | sed 's/ 4$/ 1/')
+  local b84=tables:board-084 dmi=/sys/firmware/dmi unread='# HELP tesmaron_read_success Whether the firmware'"'"'s list of embedded network ports could be read.\n# TYPE tesmaron_read_success gauge\ntesmaron_read_success 0'
   local cases
   cases=$(cat <<CASES
-$b84|$nics||0|1  04:00.0  eno1\n2  04:00.1  eno2\n3  03:00.0  eno3,ens3f0\n4  03:00.1  -|
-entries:board-084|$nics||0|1  04:00.0  eno1\n2  04:00.1  eno2\n3  03:00.0  eno3,ens3f0\n4  03:00.1  -|
-$b84|$nics|--json|0|[{"port": 1, "pci": "04:00.0", "interfaces": ["eno1"]}, {"port": 2, "pci": "04:00.1", "interfaces": ["eno2"]}, {"port": 3, "pci": "03:00.0", "interfaces": ["eno3", "ens3f0"]}, {"port": 4, "pci": "03:00.1", "interfaces": []}]|
-$b84|$nics|--port 3|0|3  03:00.0  eno3,ens3f0|
-$b84|$nics|--port=3|0|3  03:00.0  eno3,ens3f0|
-$b84|$nics|--json --port 4|0|[{"port": 4, "pci": "03:00.1", "interfaces": []}]|
-$b84|$nics|--pci 04:00.1|0|2  04:00.1  eno2|
-$b84|$nics|--pci=0000:04:00.1 --json|0|[{"port": 2, "pci": "04:00.1", "interfaces": ["eno2"]}]|
-tables:board-011|-|--pci FF:00.0|0|1  ff:00.0  -|
-tables:board-011|-|--pci 0000:ff:00.0|0|1  ff:00.0  -|
+$b84|$nics||0|1  04:00.0  eno1  ${m[1]}\n2  04:00.1  eno2  ${m[2]}\n3  03:00.0  eno3,ens3f0  ${m[3]}\n4  03:00.1  -  ${m[4]}|
+entries:board-084|$nics||0|1  04:00.0  eno1  ${m[1]}\n2  04:00.1  eno2  ${m[2]}\n3  03:00.0  eno3,ens3f0  ${m[3]}\n4  03:00.1  -  ${m[4]}|
+$b84|$nics|--json|0|[{"port": 1, "pci": "04:00.0", "interfaces": ["eno1"], "mac": "${m[1]}", "disabled": false}, {"port": 2, "pci": "04:00.1", "interfaces": ["eno2"], "mac": "${m[2]}", "disabled": false}, {"port": 3, "pci": "03:00.0", "interfaces": ["eno3", "ens3f0"], "mac": "${m[3]}", "disabled": false}, {"port": 4, "pci": "03:00.1", "interfaces": [], "mac": "${m[4]}", "disabled": false}]|
+$b84|$nics|--port 3|0|3  03:00.0  eno3,ens3f0  ${m[3]}|
+$b84|$nics|--port=3|0|3  03:00.0  eno3,ens3f0  ${m[3]}|
+$b84|$nics|--json --port 4|0|[{"port": 4, "pci": "03:00.1", "interfaces": [], "mac": "${m[4]}", "disabled": false}]|
+$b84|$nics|--pci 04:00.1|0|2  04:00.1  eno2  ${m[2]}|
+$b84|$nics|--pci=0000:04:00.1 --json|0|[{"port": 2, "pci": "04:00.1", "interfaces": ["eno2"], "mac": "${m[2]}", "disabled": false}]|
+$b84|$nics|--interface ens3f0|0|3  03:00.0  eno3,ens3f0  ${m[3]}|
+$b84|04:00.0/virtio2=eth0,05:00.0=eth5|--json --interface eth0|0|[{"port": 1, "pci": "04:00.0", "interfaces": ["eth0"], "mac": "${m[1]}", "disabled": false}]|
+$b84|04:00.0/virtio2=eth0,05:00.0=eth5|--interface eth5|1||interface eth5 is on PCI function 05:00.0, which is no embedded port (the firmware lists 4 ports)
+$b84|$nics|--interface eth9|1||there is no network interface eth9
+$b84|$nics|--interface eno1 --from-dump @/board-084.dump3|2||a dump's are not known here
+tables:board-011|-|--pci FF:00.0|0|1  ff:00.0  -  02:00:5e:0b:00:01|
+tables:board-038|-||0|1  disabled  -  ff:ff:ff:ff:ff:ff|
+tables:board-038|-|--json|0|[{"port": 1, "pci": "00:00.0", "interfaces": [], "mac": "ff:ff:ff:ff:ff:ff", "disabled": true}]|
+tables:board-038|-|--pci 00:00.0|1||no embedded port at 00:00.0: port 1 has that address only because the firmware marks it disabled
+tables:board-038|-|--prometheus|0|${b38//$'\n'/\\n}|
 $b84|$nics|--port 5|1||there is no port 5 (the firmware lists 4 ports)
 $b84|$nics|--port 5 --json|1|[]|there is no port 5
 $b84|$nics|--pci 02:00.0|1||no embedded port at 02:00.0 (the firmware lists 4 ports)
@@ -191,60 +258,66 @@ $b84|$nics|-- --json|2||unexpected argument '--json'
 $b84|$nics|--prometheus|0|$metrics|
 $b84|$nics|--prometheus --output @/tesmaron.prom|0|$metrics|
 $b84|$nics|--prometheus --output=@/planted.prom|0|$metrics|
-absent|-|--prometheus|1|~# HELP tesmaron_port_info|the kernel exposes no firmware tables
-absent|-|--prometheus --from-dump @/board-084.dump3|0|~# HELP tesmaron_port_info Embedded network port|
-absent|-|--from-dump @/board-084.dump3 --json --output @/ports.json|0|[{"port": 1, "pci": "04:00.0", "interfaces": []}, {"port": 2, "pci": "04:00.1", "interfaces": []}, {"port": 3, "pci": "03:00.0", "interfaces": []}, {"port": 4, "pci": "03:00.1", "interfaces": []}]|
-absent|-|--output @/absent/x.prom|2||--output @/absent/x.prom: No such file or directory
-absent|-|--from-dump @/board-084.dump3 --output @/adir|2||--output @/adir: Is a directory
-$b84|$nics|--prometheus --port 1|2||--prometheus describes the whole machine; it takes no --port or --pci
+$b84|$nics|--port 2 --output -|0|2  04:00.1  eno2  ${m[2]}|
+$b84|$nics|--output=|2||--output needs a file name, or '-'
+absent|-|--prometheus|3|$unread|the kernel exposes no firmware tables
+absent|-|--prometheus --output @/unread.prom|3|$unread|the kernel exposes no firmware tables
+absent|-|--prometheus --from-dump @/board-084.dump3|0|~${unread%0}1\n# HELP tesmaron_port_info Embedded network port|
+absent|-|--from-dump @/board-084.dump3 --json --output @/ports.json|0|[{"port": 1, "pci": "04:00.0", "interfaces": [], "mac": "${m[1]}", "disabled": false}, {"port": 2, "pci": "04:00.1", "interfaces": [], "mac": "${m[2]}", "disabled": false}, {"port": 3, "pci": "03:00.0", "interfaces": [], "mac": "${m[3]}", "disabled": false}, {"port": 4, "pci": "03:00.1", "interfaces": [], "mac": "${m[4]}", "disabled": false}]|
+absent|-|--output @/absent/x.prom|2o||--output @/absent/x.prom: No such file or directory
+absent|-|--from-dump @/board-084.dump3 --output @/adir|2o||--output @/adir: Is a directory
+$b84|$nics|--prometheus --port 1|2||--prometheus describes the whole machine; it takes no --port, --pci or --interface
 $b84|$nics|--prometheus --json|2||--json and --prometheus are two forms; give one
 $b84|$nics|--help|0|~usage: tesmaron-ports|
-$b84|$nics|--version|0|tesmaron 1.0.0.0|
-absent|-||1||the kernel exposes no firmware tables (neither $dmi/tables/DMI nor $dmi/entries is there)
-absent|-|--json|1|[]|the kernel exposes no firmware tables
+$b84|$nics|--version|0|~tesmaron-ports 1.|
+absent|-||3||the kernel exposes no firmware tables (neither $dmi/tables/DMI nor $dmi/entries is there)
+absent|-|--json|3|[]|the kernel exposes no firmware tables
 entries-none|-||1||the firmware lists no embedded network ports ($dmi/entries/209-0 is absent)
 tables-none|-||1||$dmi/tables/DMI holds no list of embedded network ports (no type-209 structure)
-tables-broken|-||1||$dmi/tables/DMI is broken: the structure at offset 0 (type 1) gives length 2, shorter than its 4-byte header
-denied-tables:board-084|-||1||reading $dmi/tables/DMI needs root (permission denied)
-denied-entries:board-084|-||1||reading $dmi/entries/209-0/raw needs root (permission denied)
+tables-broken|-||3||$dmi/tables/DMI is broken: the structure at offset 0 (type 1) gives length 2, shorter than its 4-byte header
+denied-tables:board-084|-|--prometheus|3|$unread|reading $dmi/tables/DMI needs root (permission denied)
+denied-entries:board-084|-||3||reading $dmi/entries/209-0/raw needs root (permission denied)
 tables:board-001|-|--port 1|1||the list of embedded network ports in $dmi/tables/DMI (the type-209 structure at offset 169) holds none
 entries:board-001|-|--port 1|1||the firmware's list of embedded network ports ($dmi/entries/209-0/raw) holds none
-absent|$nics|--from-dump @/board-084.dump3|0|1  04:00.0  -\n2  04:00.1  -\n3  03:00.0  -\n4  03:00.1  -|
-absent|$nics|--from-dump=@/board-084.dump2 --json --port 3|0|[{"port": 3, "pci": "03:00.0", "interfaces": []}]|
-absent|-|--from-dump @/board-084.dump3 --pci 03:00.1|0|4  03:00.1  -|
+absent|$nics|--from-dump @/board-084.dump3|0|1  04:00.0  -  ${m[1]}\n2  04:00.1  -  ${m[2]}\n3  03:00.0  -  ${m[3]}\n4  03:00.1  -  ${m[4]}|
+absent|$nics|--from-dump=@/board-084.dump2 --json --port 3|0|[{"port": 3, "pci": "03:00.0", "interfaces": [], "mac": "${m[3]}", "disabled": false}]|
+absent|-|--from-dump - --pci 03:00.1|0|4  03:00.1  -  ${m[4]}|
 absent|-|--from-dump @/board-084.dump3 --port 9|1||there is no port 9 (the firmware lists 4 ports)
-absent|-|--from-dump @/cut.dump3|1||@/cut.dump3 is cut short: the structure at offset 85 (type 1) has length 27, which runs past the table's end at offset 100
-absent|-|--from-dump @/cut.dump2|1||@/cut.dump2 is broken: its _SM_ entry point places the table at offset 32, 255 bytes long, past the file's end at offset 60
-absent|-|--from-dump @/cut-entry.dump3|1||@/cut-entry.dump3 is cut short: it ends inside its _SM3_ entry point (20 bytes)
-absent|-|--from-dump @/empty --json|1|[]|@/empty holds no list of embedded network ports (no type-209 structure)
-absent|-|--from-dump @/missing|2||--from-dump @/missing: No such file or directory
-absent|-|--from-dump @|2||--from-dump @: Is a directory
+absent|-|--from-dump @/cut.dump3|3||@/cut.dump3 is cut short: the structure at offset 85 (type 1) has length 27, which runs past the table's end at offset 100
+absent|-|--from-dump @/cut.dump2|3||@/cut.dump2 is broken: its _SM_ entry point places the table at offset 32, 255 bytes long, past the file's end at offset 60
+absent|-|--from-dump @/cut-entry.dump3|3||@/cut-entry.dump3 is cut short: it ends inside its _SM3_ entry point (20 bytes)
+absent|-|--from-dump @/empty --json|3|[]|@/empty is empty
+absent|-|--from-dump /etc/passwd|3||/etc/passwd is no SMBIOS table or dump
+absent|-|--from-dump @/missing|3||@/missing: No such file or directory
+absent|-|--from-dump @|3||@: Is a directory
 CASES
 )
-  local firmware interfaces args status stdout stderr got_out got_err got_status
+  local firmware interfaces args status stdout stderr got_out got_err got_status usage
   while IFS='|' read -r firmware interfaces args status stdout stderr; do
     count=$((count + 1))
     args=${args//@/$dumps} stderr=${stderr//@/$dumps}
     got_err=$(mktemp)
     # shellcheck disable=SC2086
-    got_out=$(in_namespace "$firmware" "$interfaces" "$tool" $args 2>"$got_err")
+    got_out=$(in_namespace "$firmware" "$interfaces" "$tool" $args 2>"$got_err" \
+      <"$([[ $args == *"--from-dump -"* ]] && echo "$dumps/board-084.dump3" || echo /dev/null)")
     got_status=$?
     stdout=$(printf '%b' "$stdout")
     local ok=1 output
     output=$(sed -n 's/.*--output[= ]\([^ ]*\).*/\1/p' <<<"$args")
-    if [[ -n $output && $got_status -ne 2 ]]; then
+    if [[ -n $output && $output != - && $got_status -ne 2 ]]; then
       [[ -z $got_out ]] || ok=0
       got_out=$(cat "$output")
     fi
     if [[ $args == *--prometheus* && $got_status -ne 2 ]] && ! promtool check metrics <<<"$got_out" >&2; then
       ok=0
     fi
-    [[ $got_status -eq $status ]] || ok=0
+    [[ $got_status -eq ${status%o} ]] || ok=0
     if [[ $stdout == "~"* ]]; then [[ $got_out == "${stdout#\~}"* ]] || ok=0
     else [[ $got_out == "$stdout" ]] || ok=0; fi
     [[ -z $stderr && ! -s $got_err ]] || grep -qF -- "$stderr" "$got_err" || ok=0
     # A bad argument gives its reason and the usage; anything else no usage.
-    if [[ $status -eq 2 ]] && ! grep -q '^usage: tesmaron-ports' "$got_err"; then ok=0; fi
+    grep -q '^usage: tesmaron-ports' "$got_err" && usage=2 || usage=
+    [[ $usage == "$([[ $status == 2 ]] && echo 2)" ]] || ok=0
     if [[ $ok -eq 0 ]]; then
       failed=$((failed + 1))
       printf 'FAIL tesmaron-ports %s (firmware %s): exit %s, expected %s\nstdout:\n%s\nstderr:\n%s\n' \
@@ -349,6 +422,7 @@ shift
 case $step in
 inside) inside "$@" ;;
 check-board) check_board "$@" ;;
+check-udev) check_udev "$@" ;;
 boards | tool | demo | exporter)
   export BOARDS=$1 FIXTURE=$2
   set -- "$1" "${@:3}"

@@ -8,6 +8,7 @@
 //   e2e.exe --sample-board        scripts the driver with a four-port board
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -340,17 +341,22 @@ const struct {
 };
 
 // A sample board of four ports, for one load of the library by another
-// program (the demo of the example program).
+// program (the demo of the example program). Port n's MAC address is
+// 02:00:5e:00:00:0n, for tesmaron-ports to show.
 int ScriptSampleBoard() {
     const std::vector<std::pair<uint8_t, uint8_t>> board = {{2, 0x00}, {2, 0x01}, {3, 0x00}, {3, 0x01}};
     const uint8_t length = 4 + 8 * 4;
+    std::vector<uint8_t> entries = PortEntries(board);
+    for (size_t port = 0; port < board.size(); ++port) {
+        const uint8_t mac[6] = {0x02, 0x00, 0x5e, 0x00, 0x00, static_cast<uint8_t>(port + 1)};
+        std::copy(mac, mac + 6, entries.begin() + static_cast<long>(8 * port + 2));
+    }
     HANDLE control = OpenControl();
     if (control == INVALID_HANDLE_VALUE) {
         std::fprintf(stderr, "e2e: the test driver is not running\n");
         return 1;
     }
-    const bool ok =
-        SetScript(control, {{true, HealthReply(1, length)}, {true, HealthReply(1, length, PortEntries(board))}});
+    const bool ok = SetScript(control, {{true, HealthReply(1, length)}, {true, HealthReply(1, length, entries)}});
     CloseHandle(control);
     return ok ? 0 : 1;
 }

@@ -49,7 +49,7 @@ add_test(NAME wine.tesmaron-ports-from-dump
                  ${_wine} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe)
 set_tests_properties(wine.tesmaron-ports-from-dump PROPERTIES FIXTURES_REQUIRED WinePrefix RESOURCE_LOCK wine
   TIMEOUT 120 PASS_REGULAR_EXPRESSION
-  "^4  03:00.1  -\n# HELP tesmaron_port_info [^\n]*\n# TYPE tesmaron_port_info gauge\ntesmaron_port_info{port=\"1\",pci=\"0000:04:00.0\",device=\"\"} 1\n.*tesmaron_ports 4\n0\n$")
+  "^4  03:00.1  -  02:00:5e:54:03:01\n# HELP tesmaron_read_success [^\n]*\n# TYPE tesmaron_read_success gauge\ntesmaron_read_success 1\n# HELP tesmaron_port_info [^\n]*\n# TYPE tesmaron_port_info gauge\ntesmaron_port_info{port=\"1\",pci=\"0000:04:00.0\",device=\"\"} 1\n.*tesmaron_ports 4\n0\n$")
 set_tests_properties(wine.driver-start PROPERTIES DEPENDS
   "wine.driver-absent;wine.tesmaron-ports-driver-absent;wine.tesmaron-ports-from-dump")
 

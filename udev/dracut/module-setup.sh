@@ -1,0 +1,22 @@
+#!/bin/bash
+# dracut module of tesmaron: the udev rule that gives each embedded network
+# port its number, its program and the library it loads, so that
+# tesmaron.names=1 names interfaces in the initramfs, where they are first
+# named, and not only in the system started from it.
+
+# Included wherever the program is installed, host-only images too.
+check() {
+    require_binaries "$udevdir/tesmaron_port_id" || return 1
+    return 0
+}
+
+depends() {
+    echo udev-rules
+    return 0
+}
+
+install() {
+    inst_rules 77-tesmaron.rules
+    # With the libraries it needs: libtesmaron.so.1 and the C library.
+    inst_binary "$udevdir/tesmaron_port_id"
+}
