@@ -85,11 +85,13 @@ fuzz: build
 	build/sanitize/tests/fuzz/fuzz_smbios -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  -artifact_prefix=tests/fuzz/regressions/smbios- build/fuzz-tables tests/fuzz/regressions
 
-# Lookup timings beside a find_if baseline, then instructions per call.
-bench: build
+# Lookup timings beside a find_if baseline, then instructions per call; then
+# udev's program beside dmidecode, whole processes, as the packages install it.
+bench: build package
 	build/linux/tests/bench/lookup_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	tests/bench/icount.sh build/linux/tests/bench/lookup_icount
+	tests/bench/boot_timing.sh tests/real_boards/real-boards.txt build/linux/tests/firmware-fixture $(DIST)
 
 format:
 	@scripts/format.sh

@@ -176,6 +176,30 @@ TEST(SmbiosTableFile, ABrokenTableListsNothingPastTheBreak) {
     fs::remove_all(root);
 }
 
+// The table is walked once per load: what the first request found answers
+// the second. Once the handle is closed, nothing of it answers a handle
+// opened later, though it has the same number, on another table.
+TEST(SmbiosTableFile, RemembersAStructureOnlyWhileItsTableIsOpen) {
+    char name[] = "/tmp/tesmaron-dmi-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const fs::path root = name;
+    std::vector<uint8_t> other = {1, 4, 0, 0, 0, 0};  // the port structure one structure later
+    other.insert(other.end(), TWO_PORTS.begin(), TWO_PORTS.end());
+    for (const std::vector<uint8_t> &table : {TWO_PORTS, other}) {
+        std::ofstream(root / "DMI", std::ios::binary)
+            .write(reinterpret_cast<const char *>(table.data()), static_cast<std::streamsize>(table.size()));
+        HANDLE handle = OpenSmbiosTables((root / "DMI").c_str(), (root / "entries").c_str());
+        ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+        tesmaron::ResetPortTable();
+        tesmaron::LoadPortTable(handle);
+        EXPECT_EQ(tesmaron::port_table.entry_count, 2u);
+        EXPECT_EQ(tesmaron::port_table.entries[1].devfn, 0x01);
+        CloseHandle(handle);
+    }
+    tesmaron::ResetPortTable();
+    fs::remove_all(root);
+}
+
 // The whole table where the kernel has it, the entries folder only where it
 // has not; only the health device's own path leads to either.
 TEST(SmbiosTableFile, OpensTheTableFirstAndEntriesOnlyWithoutIt) {

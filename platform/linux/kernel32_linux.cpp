@@ -69,9 +69,28 @@ Found InTable(int table, uint8_t type, uint8_t instance) {
     return {Lookup::FOUND, table, walk.structure_offset, walk.structure_size};
 }
 
+// The library asks for the same structure twice, its length and then all of
+// it: the second answer comes from where the first walk found it, so that
+// the table is walked once per load (udev's program loads the library for
+// every interface at boot). Kept only while the handle is open.
+struct Remembered {
+    int fd = -1;
+    uint8_t type = 0, instance = 0;
+    Found found{};
+};
+Remembered remembered;
+
+Found InTableOnce(int table, uint8_t type, uint8_t instance) {
+    if (remembered.fd == table && remembered.type == type && remembered.instance == instance) return remembered.found;
+    const Found found = InTable(table, type, instance);
+    if (found.lookup != Lookup::FAILED) remembered = {table, type, instance, found};
+    return found;
+}
+
 }  // namespace
 
 HANDLE OpenSmbiosTables(const char *table_path, const char *entries_root) {
+    remembered = {};
     int fd = open(table_path, O_RDONLY | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) fd = open(entries_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
@@ -108,7 +127,7 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
     struct stat info;
     if (fstat(source, &info) != 0) return 0;
     const Found found = S_ISDIR(info.st_mode) ? InEntries(source, request.structure_type, request.selector)
-                                              : InTable(source, request.structure_type, request.selector);
+                                              : InTableOnce(source, request.structure_type, request.selector);
     if (found.lookup == Lookup::FAILED) return 0;
     auto *out = static_cast<uint8_t *>(out_buffer);
     if (found.lookup == Lookup::ABSENT) {
@@ -127,4 +146,7 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
     return 1;
 }
 
-extern "C" BOOL CloseHandle(HANDLE object) { return close(DescriptorOf(object)) == 0; }
+extern "C" BOOL CloseHandle(HANDLE object) {
+    if (DescriptorOf(object) == remembered.fd) remembered = {};
+    return close(DescriptorOf(object)) == 0;
+}
