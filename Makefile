@@ -8,8 +8,10 @@ VERSION := $(shell sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' CHANGELOG)
 PACKAGES := $(DIST)/tesmaron-$(VERSION)-win32.zip $(DIST)/tesmaron-$(VERSION)-win64.zip \
             $(DIST)/libtesmaron1_$(VERSION)_amd64.deb $(DIST)/libtesmaron-dev_$(VERSION)_amd64.deb \
             $(DIST)/tesmaron-tools_$(VERSION)_amd64.deb \
+            $(DIST)/libtesmaron1-dbgsym_$(VERSION)_amd64.deb $(DIST)/tesmaron-tools-dbgsym_$(VERSION)_amd64.deb \
             $(DIST)/tesmaron-libs-$(VERSION)-1.x86_64.rpm $(DIST)/tesmaron-devel-$(VERSION)-1.x86_64.rpm \
-            $(DIST)/tesmaron-$(VERSION)-1.x86_64.rpm
+            $(DIST)/tesmaron-$(VERSION)-1.x86_64.rpm \
+            $(DIST)/tesmaron-libs-debuginfo-$(VERSION)-1.x86_64.rpm $(DIST)/tesmaron-debuginfo-$(VERSION)-1.x86_64.rpm
 
 .PHONY: all bootstrap build dist package check demo fuzz bench format clean
 
@@ -20,7 +22,7 @@ bootstrap:
 
 build: bootstrap
 	@for p in $(PRESETS); do \
-	  [ -f build/$$p/CMakeCache.txt ] || cmake --preset $$p >/dev/null || exit 1; \
+	  [ -f build/$$p/build.ninja ] || cmake --preset $$p >/dev/null || exit 1; \
 	  cmake --build --preset $$p || exit 1; \
 	done
 
@@ -33,15 +35,19 @@ dist: build
 	     library/tesmaron.def $(DIST)/$$a/ || exit 1; \
 	done
 	@rm -f $(DIST)/linux/libtesmaron.so*
-	@cp -P build/linux/libtesmaron.so build/linux/libtesmaron.so.* $(DIST)/linux/
+	@cp -P build/linux/libtesmaron.so build/linux/libtesmaron.so.1 build/linux/libtesmaron.so.$(VERSION) $(DIST)/linux/
 	@echo "dist/: $$(cd $(DIST) && find . -not -type d -not -name '*.zip' -not -name '*.deb' -not -name '*.rpm' | sort | tr '\n' ' ')"
 
-# The release packages, made by CPack in each build tree.
+# The release packages: made by CPack in the Windows and Debian build trees,
+# by rpmbuild in the rpm one.
 package: build
 	@rm -f $(DIST)/*.zip $(DIST)/*.deb $(DIST)/*.rpm
-	@for p in x86 x64 linux rpm; do \
+	@for p in x86 x64 linux; do \
 	  rm -rf build/$$p/packages; \
 	  (cd build/$$p && cpack >cpack.log 2>&1) || { cat build/$$p/cpack.log; exit 1; }; \
+	done; \
+	cmake --build build/rpm --target rpm-packages >/dev/null || exit 1; \
+	for p in x86 x64 linux rpm; do \
 	  cp build/$$p/packages/*.zip build/$$p/packages/*.deb build/$$p/packages/*.rpm $(DIST)/ 2>/dev/null; \
 	done; \
 	for f in $(PACKAGES); do [ -f $$f ] || { echo "package: $$f was not made" >&2; exit 1; }; done

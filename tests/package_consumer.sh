@@ -4,7 +4,8 @@
 # builds the example against the tree as a user would: with
 # find_package(tesmaron CONFIG), and on Linux also through pkg-config.
 #   package_consumer.sh SOURCE_DIR DIST_DIR OUT_DIR PACKAGE...
-# PACKAGE is one Windows zip, or the three .deb or the three .rpm packages.
+# PACKAGE is one Windows zip, or the Debian or the RPM packages, the debug
+# ones included.
 # The win64 example is left in OUT_DIR, for its run under Wine.
 set -euo pipefail
 source_dir=$1 dist=$2 out=$3
@@ -24,7 +25,11 @@ cmake_files="cmake/tesmaron/tesmaronConfig.cmake cmake/tesmaron/tesmaronConfigVe
   cmake/tesmaron/tesmaronTargets-release.cmake cmake/tesmaron/tesmaronTargets.cmake"
 tools_files="bin/tesmaron-ports lib/systemd/system/tesmaron-ports-textfile.service
   lib/systemd/system/tesmaron-ports-textfile.timer share/man/man1/tesmaron-ports.1.gz
+  lib/systemd/system/tesmaron-ports-textfile.service.d/textfile-folder.conf
   lib/dracut/modules.d/90tesmaron/module-setup.sh"
+# Debug symbols by build ID (ID here; the IDs themselves are checked against
+# the binaries below): one file for the library, two for the tools.
+debug_file=usr/lib/debug/.build-id/ID.debug
 # udev's folder is /lib/udev on Debian, /usr/lib/udev in the RPMs.
 udev_files="lib/udev/tesmaron_port_id lib/udev/rules.d/77-tesmaron.rules"
 # What each package holds, every file and link, paths from its root.
@@ -45,7 +50,12 @@ expected_files() {
       usr/share/initramfs-tools/hooks/tesmaron usr/share/doc/tesmaron-tools/README.md
       usr/share/doc/tesmaron-tools/changelog.gz usr/share/doc/tesmaron-tools/copyright
       usr/share/doc/tesmaron-tools/examples/tesmaron-ports.rules.yml" ;;
-  tesmaron-libs-*.rpm) echo "usr/lib64/libtesmaron.so.1 usr/lib64/libtesmaron.so.$version" ;;
+  libtesmaron1-dbgsym_*.deb) echo "$debug_file usr/share/doc/libtesmaron1-dbgsym" ;;
+  tesmaron-tools-dbgsym_*.deb) echo "$debug_file $debug_file usr/share/doc/tesmaron-tools-dbgsym" ;;
+  tesmaron-libs-debuginfo-*.rpm) echo "$debug_file" ;;
+  tesmaron-debuginfo-*.rpm) echo "$debug_file $debug_file" ;;
+  tesmaron-libs-*.rpm)
+    echo "usr/lib64/libtesmaron.so.1 usr/lib64/libtesmaron.so.$version usr/share/licenses/tesmaron-libs/LICENSE" ;;
   tesmaron-devel-*.rpm)
     echo "usr/include/tesmaron.h $(sed 's|cmake/|usr/lib64/cmake/|g' <<<"$cmake_files") usr/lib64/libtesmaron.so
       usr/lib64/pkgconfig/tesmaron.pc usr/share/doc/tesmaron-devel/README.md
@@ -71,7 +81,7 @@ words() { tr -s ' \n' '\n' | sed '/^$/d' | sort | tr '\n' ' '; }
 
 for package in "${packages[@]}"; do
   what=${package##*/}
-  got=$(held_files "$package" | words)
+  got=$(held_files "$package" | sed -E 's|\.build-id/[0-9a-f]{2}/[0-9a-f]{38}\.debug$|.build-id/ID.debug|' | words)
   want=$(expected_files "$package" | words)
   [[ $got == "$want" ]] || fail "holds: $got
 expected: $want"
@@ -98,11 +108,45 @@ deb)
   cmp "$root/$lib/libtesmaron.so.$version" "$dist/linux/libtesmaron.so.$version" || fail "its library is not dist's"
   # Real metadata: dependencies computed from the objects; no lintian error
   # or warning, not even a pedantic one.
-  depends() { dpkg-deb -f "$(printf '%s\n' "${packages[@]}" | grep "/$1_")" Depends; }
-  [[ $(depends libtesmaron1) == "libc6 (>= "* ]] || fail "libtesmaron1 Depends: $(depends libtesmaron1)"
-  [[ $(depends libtesmaron-dev) == "libtesmaron1 (= $version)" ]] || fail "libtesmaron-dev Depends: $(depends libtesmaron-dev)"
-  [[ $(depends tesmaron-tools) == "libtesmaron1 (= $version), libc6"*libstdc++6* ]] ||
-    fail "tesmaron-tools Depends: $(depends tesmaron-tools)"
+  deb() { printf '%s\n' "${packages[@]}" | grep "/$1_"; }
+  # PACKAGE FIELD VALUE (a glob; dpkg-deb says "no" for a Multi-Arch not given)
+  while read -r name field value; do
+    got=$(dpkg-deb -f "$(deb "$name")" "$field")
+    # shellcheck disable=SC2053
+    [[ $got == $value ]] || fail "$name $field: '$got', expected $value"
+  done <<FIELDS
+libtesmaron1 Depends libc6 (>= *
+libtesmaron-dev Depends libtesmaron1 (= $version)
+tesmaron-tools Depends libtesmaron1 (= $version), libc6*libstdc++6*
+libtesmaron1-dbgsym Depends libtesmaron1 (= $version)
+tesmaron-tools-dbgsym Depends tesmaron-tools (= $version)
+libtesmaron1 Multi-Arch same
+libtesmaron-dev Multi-Arch same
+libtesmaron1-dbgsym Multi-Arch same
+tesmaron-tools Multi-Arch no
+libtesmaron1-dbgsym Auto-Built-Package debug-symbols
+tesmaron-tools-dbgsym Section debug
+FIELDS
+  # Control files and scripts: the library's shlibs and symbols agree on
+  # the first version with today's functions; the loader's cache and the
+  # initramfs follow by trigger; the units get what dh_installsystemd
+  # --no-enable gives them, and nothing else runs a script.
+  control() { dpkg-deb --info "$(deb "$1")" "$2" 2>/dev/null; }
+  [[ $(control libtesmaron1 shlibs) == "libtesmaron 1 libtesmaron1 (>= 1.0.0)" ]] || fail "shlibs: $(control libtesmaron1 shlibs)"
+  [[ $(control libtesmaron1 symbols | grep -c ' 1\.0\.0$') -eq 2 ]] || fail "symbols: $(control libtesmaron1 symbols)"
+  [[ $(control libtesmaron1 triggers) == "activate-noawait ldconfig" ]] || fail "libtesmaron1 has no ldconfig trigger"
+  [[ $(control tesmaron-tools triggers) == "activate-noawait update-initramfs" ]] || fail "no update-initramfs trigger"
+  for script in postinst prerm postrm; do
+    control libtesmaron1 $script >/dev/null && fail "libtesmaron1 has a $script"
+  done
+  control tesmaron-tools postinst | grep -q "deb-systemd-helper update-state 'tesmaron-ports-textfile.timer'" &&
+    ! control tesmaron-tools postinst | grep -qE 'deb-systemd-invoke (start|restart)' &&
+    control tesmaron-tools prerm | grep -q "deb-systemd-invoke stop 'tesmaron-ports-textfile.timer'" &&
+    control tesmaron-tools postrm | grep -q "deb-systemd-helper purge 'tesmaron-ports-textfile.timer'" ||
+    fail "tesmaron-tools' maintainer scripts do not handle the units"
+  for package in "${packages[@]}"; do
+    [[ $(ar t "$package" | grep '^data') == data.tar.xz ]] || fail "${package##*/} is not compressed with xz"
+  done
   findings=$(lintian --pedantic "${packages[@]}" 2>&1 | grep -E '^[EW]:' || true)
   [[ -z $findings ]] || fail "lintian:
 $findings"
@@ -115,7 +159,26 @@ rpm)
   requires=$(rpm -qp --requires "${packages[@]}") provides=$(rpm -qp --provides "${packages[@]}")
   grep -qx 'libtesmaron.so.1()(64bit)' <<<"$provides" || fail "nothing provides libtesmaron.so.1()(64bit)"
   grep -qx 'libtesmaron.so.1()(64bit)' <<<"$requires" || fail "the tool does not require libtesmaron.so.1()(64bit)"
-  [[ $(grep -c "^tesmaron-libs = $version-1\$" <<<"$requires") -eq 2 ]] || fail "tool and devel do not require tesmaron-libs"
+  [[ $(grep -c "^tesmaron-libs(x86-64) = $version-1\$" <<<"$requires") -eq 2 ]] ||
+    fail "tool and devel do not require tesmaron-libs"
+  grep -qx "pkgconfig(tesmaron) = $version" <<<"$provides" || fail "nothing provides pkgconfig(tesmaron) = $version"
+  # One source package, nothing relocatable, the licence marked as such in
+  # every package but the debug ones.
+  for package in "${packages[@]}"; do
+    what=${package##*/}
+    [[ $(rpm -qp --qf '%{SOURCERPM} %{PREFIXES}' "$package") == "tesmaron-$version-1.src.rpm (none)" ]] ||
+      fail "source package and prefixes: $(rpm -qp --qf '%{SOURCERPM} %{PREFIXES}' "$package")"
+    licences=$(rpm -qp --qf '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' "$package" | grep -c '^l.* /usr/share/licenses/.*/LICENSE$' || true)
+    [[ $licences -eq $([[ $package == *-debuginfo-* ]] && echo 0 || echo 1) ]] || fail "$licences files tagged %license"
+  done
+  what=
+  # The units' scriptlets, with the effect of %systemd_post, %systemd_preun
+  # and %systemd_postun; ldconfig for the library.
+  scripts=$(rpm -qp --scripts "$(printf '%s\n' "${packages[@]}" | grep "/tesmaron-$version")")
+  grep -q 'systemctl --no-reload preset' <<<"$scripts" && grep -q 'systemctl --no-reload disable --now' <<<"$scripts" &&
+    grep -q 'systemctl daemon-reload' <<<"$scripts" || fail "tesmaron's scriptlets do not handle the units: $scripts"
+  [[ $(rpm -qp --scripts "$(printf '%s\n' "${packages[@]}" | grep "/tesmaron-libs-$version")") == \
+    "postinstall program: /sbin/ldconfig"*"postuninstall program: /sbin/ldconfig" ]] || fail "tesmaron-libs' scriptlets"
   findings=$(rpmlint -r "$source_dir/cmake/rpmlintrc" "${packages[@]}" 2>&1 | grep -E ': E: ' || true)
   [[ -z $findings ]] || fail "rpmlint:
 $findings"
@@ -136,11 +199,29 @@ if [[ $kind == deb || $kind == rpm ]]; then
   for program in "$root/bin/tesmaron-ports" "$root/../lib/udev/tesmaron_port_id" "$root/lib/udev/tesmaron_port_id"; do
     [[ ! -e $program ]] || ! readelf -d "$program" | grep -qE 'RPATH|RUNPATH' || fail "$program has a RUNPATH"
   done
+  # The debug symbols of each binary, where a debugger looks for them by
+  # the binary's build ID.
+  for binary in "$root/$lib/libtesmaron.so.$version" "$root/bin/tesmaron-ports" "$root"/../lib/udev/tesmaron_port_id \
+    "$root"/lib/udev/tesmaron_port_id; do
+    [[ -e $binary ]] || continue
+    id=$(readelf --notes "$binary" | sed -n 's/.*Build ID: \([0-9a-f]*\)/\1/p')
+    [[ -n $id && -f $root/lib/debug/.build-id/${id:0:2}/${id:2}.debug ]] || fail "no debug symbols for $binary (ID $id)"
+  done
+  # The textfile folder the distribution's node exporter reads, in the one
+  # drop-in that names it.
+  [[ $kind == rpm ]] && textfile=/var/lib/node_exporter/textfile_collector || textfile=/var/lib/prometheus/node-exporter
+  grep -qx "Environment=TESMARON_TEXTFILE_DIR=$textfile" \
+    "$root/lib/systemd/system/tesmaron-ports-textfile.service.d/textfile-folder.conf" || fail "the textfile folder is not $textfile"
   export PKG_CONFIG_PATH=$root/$lib/pkgconfig
   [[ $(pkg-config --modversion tesmaron) == "$version" ]] || fail "pkg-config: wrong version"
+  # Installed, it names no system folder; on an RPM system /usr/lib64 is one.
+  [[ $kind == rpm ]] && export PKG_CONFIG_SYSTEM_LIBRARY_PATH=/usr/lib64
+  [[ -z $(pkg-config --cflags tesmaron | tr -d ' ') && $(pkg-config --libs tesmaron | tr -d ' ') == -ltesmaron ]] ||
+    fail "pkg-config --cflags --libs: $(pkg-config --cflags --libs tesmaron)"
   # shellcheck disable=SC2046
   cc -std=c99 -Wall -Wextra -Werror -o "$work/list-ports-pc" "$source_dir/examples/list_ports.c" \
-    $(pkg-config --cflags --libs tesmaron)
+    $(PKG_CONFIG_SYSROOT_DIR=$work/root PKG_CONFIG_ALLOW_SYSTEM_CFLAGS=1 PKG_CONFIG_ALLOW_SYSTEM_LIBS=1 \
+      pkg-config --cflags --libs tesmaron)
   "$work/list-ports-pc" >/dev/null || fail "the example built through pkg-config did not run"
 
   # The manual: groff has nothing to say of it, and it names exactly the

@@ -14,13 +14,15 @@ endforeach()
 
 # The release packages unpacked and built against as a user would, one kind
 # at a time; the win64 example then runs under Wine (wine/).
-set(_version ${CPACK_PACKAGE_VERSION})
+set(_version ${PROJECT_VERSION})
 set(_packages_win32 tesmaron-${_version}-win32.zip)
 set(_packages_win64 tesmaron-${_version}-win64.zip)
 set(_packages_deb libtesmaron1_${_version}_amd64.deb libtesmaron-dev_${_version}_amd64.deb
-                  tesmaron-tools_${_version}_amd64.deb)
+                  tesmaron-tools_${_version}_amd64.deb libtesmaron1-dbgsym_${_version}_amd64.deb
+                  tesmaron-tools-dbgsym_${_version}_amd64.deb)
 set(_packages_rpm tesmaron-libs-${_version}-1.x86_64.rpm tesmaron-devel-${_version}-1.x86_64.rpm
-                  tesmaron-${_version}-1.x86_64.rpm)
+                  tesmaron-${_version}-1.x86_64.rpm tesmaron-libs-debuginfo-${_version}-1.x86_64.rpm
+                  tesmaron-debuginfo-${_version}-1.x86_64.rpm)
 foreach(kind win32 win64 deb rpm)
   list(TRANSFORM _packages_${kind} PREPEND ${TESMARON_DIST_DIR}/)
   add_test(NAME package.${kind}
