@@ -13,18 +13,19 @@ PACKAGES := $(DIST)/tesmaron-$(VERSION)-win32.zip $(DIST)/tesmaron-$(VERSION)-wi
             $(DIST)/tesmaron-$(VERSION)-1.x86_64.rpm \
             $(DIST)/tesmaron-libs-debuginfo-$(VERSION)-1.x86_64.rpm $(DIST)/tesmaron-debuginfo-$(VERSION)-1.x86_64.rpm
 
-.PHONY: all bootstrap build dist package check demo fuzz bench format clean
+.PHONY: all bootstrap build dist package check demo fuzz bench format clean $(addprefix configure-,$(PRESETS))
 
 all: dist package
 
 bootstrap:
 	@scripts/bootstrap.sh
 
-build: bootstrap
-	@for p in $(PRESETS); do \
-	  [ -f build/$$p/build.ninja ] || cmake --preset $$p >/dev/null || exit 1; \
-	  cmake --build --preset $$p || exit 1; \
-	done
+# A build tree is configured when it has none yet (or its configuring failed).
+configure-%: bootstrap
+	@[ -f build/$*/build.ninja ] || cmake --preset $* >/dev/null
+
+build: $(addprefix configure-,$(PRESETS))
+	@for p in $(PRESETS); do cmake --build --preset $$p || exit 1; done
 
 dist: build
 	@mkdir -p $(DIST)/include $(DIST)/linux
@@ -59,14 +60,16 @@ check: all
 
 # tesmaron-ports on three real boards, each in a private mount namespace
 # (4 ports out of PCI order, a disabled port, none), then under Wine on a
-# sample board served by the test driver.
+# sample board served by the test driver. Builds only what it runs.
 WINE_E2E := tests/wine/wine_e2e.sh
 WINE_PREFIX := $(CURDIR)/build/linux/wineprefix
-demo: all
+demo: configure-linux configure-x64
+	@cmake --build --preset linux --target tesmaron-ports firmware-fixture >/dev/null
+	@cmake --build --preset x64 --target tesmaron tesmaron-ports e2e test_health_driver >/dev/null
 	@tests/real_boards/linux_firmware.sh demo tests/real_boards/real-boards.txt build/linux/tests/firmware-fixture \
 	  build/linux/tools/tesmaron-ports board-084 board-038 board-001
 	@echo "# under Wine, the x64 build on a sample board"
-	@$(WINE_E2E) setup $(WINE_PREFIX) $(DIST)/x64/tesmaron.dll build/x64/tests/wine/e2e.exe \
+	@$(WINE_E2E) setup $(WINE_PREFIX) build/x64/tesmaron.dll build/x64/tests/wine/e2e.exe \
 	  build/x64/tests/wine/zolhlth.sys tests/real_boards/real-boards.txt >/dev/null && \
 	$(WINE_E2E) start $(WINE_PREFIX) >/dev/null && \
 	$(WINE_E2E) demo $(WINE_PREFIX) build/x64/tools/tesmaron-ports.exe; \
