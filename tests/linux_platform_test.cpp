@@ -157,23 +157,30 @@ TEST_P(SmbiosFiles, LoadsThePortTable) {
 INSTANTIATE_TEST_SUITE_P(Kernel, SmbiosFiles, ::testing::Values(Layout::TABLE, Layout::ENTRIES),
                          [](const auto &info) { return info.param == Layout::TABLE ? "Table" : "Entries"; });
 
+// The library's loading over a table file holding `table`: the number of
+// ports it publishes.
+uint32_t PortsLoadedFrom(const fs::path &root, const std::vector<uint8_t> &table) {
+    std::ofstream(root / "DMI", std::ios::binary)
+        .write(reinterpret_cast<const char *>(table.data()), static_cast<std::streamsize>(table.size()));
+    HANDLE handle = OpenSmbiosTables((root / "DMI").c_str(), (root / "entries").c_str());
+    if (handle == INVALID_HANDLE_VALUE) return UINT32_MAX;
+    tesmaron::ResetPortTable();
+    tesmaron::LoadPortTable(handle);
+    CloseHandle(handle);
+    const uint32_t loaded = tesmaron::port_table.entry_count;
+    tesmaron::ResetPortTable();
+    return loaded;
+}
+
 // A table that breaks before the port structure lists nothing from there
 // on: the request is answered, with status 0.
 TEST(SmbiosTableFile, ABrokenTableListsNothingPastTheBreak) {
     char name[] = "/tmp/tesmaron-dmi-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
-    const fs::path root = name;
     std::vector<uint8_t> table = {1, 2, 0, 0};  // length 2: shorter than its header
     table.insert(table.end(), TWO_PORTS.begin(), TWO_PORTS.end());
-    std::ofstream(root / "DMI", std::ios::binary)
-        .write(reinterpret_cast<const char *>(table.data()), static_cast<std::streamsize>(table.size()));
-    HANDLE handle = OpenSmbiosTables((root / "DMI").c_str(), (root / "entries").c_str());
-    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-    tesmaron::ResetPortTable();
-    tesmaron::LoadPortTable(handle);
-    EXPECT_EQ(tesmaron::port_table.entry_count, 0u);
-    CloseHandle(handle);
-    fs::remove_all(root);
+    EXPECT_EQ(PortsLoadedFrom(name, table), 0u);
+    fs::remove_all(name);
 }
 
 // The table is walked once per load: what the first request found answers
@@ -182,22 +189,11 @@ TEST(SmbiosTableFile, ABrokenTableListsNothingPastTheBreak) {
 TEST(SmbiosTableFile, RemembersAStructureOnlyWhileItsTableIsOpen) {
     char name[] = "/tmp/tesmaron-dmi-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
-    const fs::path root = name;
     std::vector<uint8_t> other = {1, 4, 0, 0, 0, 0};  // the port structure one structure later
     other.insert(other.end(), TWO_PORTS.begin(), TWO_PORTS.end());
-    for (const std::vector<uint8_t> &table : {TWO_PORTS, other}) {
-        std::ofstream(root / "DMI", std::ios::binary)
-            .write(reinterpret_cast<const char *>(table.data()), static_cast<std::streamsize>(table.size()));
-        HANDLE handle = OpenSmbiosTables((root / "DMI").c_str(), (root / "entries").c_str());
-        ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-        tesmaron::ResetPortTable();
-        tesmaron::LoadPortTable(handle);
-        EXPECT_EQ(tesmaron::port_table.entry_count, 2u);
-        EXPECT_EQ(tesmaron::port_table.entries[1].devfn, 0x01);
-        CloseHandle(handle);
-    }
-    tesmaron::ResetPortTable();
-    fs::remove_all(root);
+    EXPECT_EQ(PortsLoadedFrom(name, TWO_PORTS), 2u);
+    EXPECT_EQ(PortsLoadedFrom(name, other), 2u);
+    fs::remove_all(name);
 }
 
 // The whole table where the kernel has it, the entries folder only where it
