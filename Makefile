@@ -13,7 +13,7 @@ PACKAGES := $(DIST)/tesmaron-$(VERSION)-win32.zip $(DIST)/tesmaron-$(VERSION)-wi
             $(DIST)/tesmaron-$(VERSION)-1.x86_64.rpm \
             $(DIST)/tesmaron-libs-debuginfo-$(VERSION)-1.x86_64.rpm $(DIST)/tesmaron-debuginfo-$(VERSION)-1.x86_64.rpm
 
-.PHONY: all bootstrap build dist package check demo fuzz bench format clean $(addprefix configure-,$(PRESETS))
+.PHONY: all bootstrap build dist package check demo fuzz bench format clean
 
 all: dist package
 
@@ -21,6 +21,7 @@ bootstrap:
 	@scripts/bootstrap.sh
 
 # A build tree is configured when it has none yet (or its configuring failed).
+# A pattern rule, so not .PHONY (make skips pattern rules for phony targets).
 configure-%: bootstrap
 	@[ -f build/$*/build.ninja ] || cmake --preset $* >/dev/null
 
