@@ -101,7 +101,7 @@ bench: build package
 	build/linux/tests/bench/lookup_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	tests/bench/icount.sh build/linux/tests/bench/lookup_icount
-	tests/bench/boot_timing.sh tests/real_boards/real-boards.txt build/linux/tests/firmware-fixture $(DIST)
+	tests/udev/udev_test.sh timing $(DIST) tests/real_boards/real-boards.txt build/linux/tests/firmware-fixture
 
 format:
 	@scripts/format.sh
