@@ -111,7 +111,7 @@ const option LONG_OPTIONS[] = {
     {"prometheus", no_argument, nullptr, PROMETHEUS},
     {"port", required_argument, nullptr, PORT},
     {"pci", required_argument, nullptr, PCI},
-    {"interface_text", required_argument, nullptr, INTERFACE},
+    {"interface", required_argument, nullptr, INTERFACE},
     {"from-dump", required_argument, nullptr, FROM_DUMP},
     {"output", required_argument, nullptr, OUTPUT},
     {nullptr, 0, nullptr, 0},
@@ -181,7 +181,7 @@ int ReadArguments(int argc, char **argv, Options &options) {
     }
     if (json && metrics) return BadArguments("--json and --prometheus are two forms; give one");
     if (metrics && (port_text != nullptr || pci_text != nullptr || interface_text != nullptr)) {
-        return BadArguments("--prometheus describes the whole machine; it takes no --port, --pci or --interface_text");
+        return BadArguments("--prometheus describes the whole machine; it takes no --port, --pci or --interface");
     }
     if (interface_text != nullptr && dump != nullptr) {
         return BadArguments("--interface asks of this machine's interfaces; a dump's are not known here");
