@@ -1,4 +1,4 @@
-# The RPM packages, made by rpmbuild from cmake/tesmaron.spec.in in the rpm
+# The RPM packages, made by rpmbuild from cmake/tesmaron.rpmspec.in in the rpm
 # build tree (`cmake --build build/rpm --target rpm-packages`): tesmaron,
 # tesmaron-libs and tesmaron-devel, split as Fedora splits pciutils, and
 # their -debuginfo packages; all of the one source package tesmaron.
@@ -49,14 +49,14 @@ foreach(_about RUNTIME DEVELOPMENT TOOLS)
   # Without Debian's synopsis line.
   string(REGEX REPLACE "^[^\n]*\n" "" TESMARON_ABOUT_${_about} "${TESMARON_ABOUT_${_about}}")
 endforeach()
-configure_file(cmake/tesmaron.spec.in tesmaron.spec @ONLY)
+configure_file(cmake/tesmaron.rpmspec.in tesmaron.rpmspec @ONLY)
 
 find_program(TESMARON_RPMBUILD rpmbuild REQUIRED)
 set(_rpm_top ${PROJECT_BINARY_DIR}/rpmbuild)
 add_custom_target(rpm-packages
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${_rpm_top} ${PROJECT_BINARY_DIR}/packages
   COMMAND sh -c "\"$0\" -bb --define \"_topdir $1\" --target x86_64 \"$2\" >rpmbuild.log 2>&1 || { cat rpmbuild.log; exit 1; }"
-          ${TESMARON_RPMBUILD} ${_rpm_top} ${PROJECT_BINARY_DIR}/tesmaron.spec
+          ${TESMARON_RPMBUILD} ${_rpm_top} ${PROJECT_BINARY_DIR}/tesmaron.rpmspec
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packages
   COMMAND sh -c "mv ${_rpm_top}/RPMS/*/*.rpm ${PROJECT_BINARY_DIR}/packages/"
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}

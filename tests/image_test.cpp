@@ -244,20 +244,6 @@ TEST(BuildTreeImage, ToolSearchesNowhere) {
     EXPECT_EQ(Find(dynamic, R"(Shared library: \[(libtesmaron[^\]]*)\])"), "");
 }
 
-// udev's program is loaded once per interface at boot: it needs the library
-// and the C library, nothing else (no C++ runtime); in the build tree it
-// finds the library one folder up, and never in the folder it is run from.
-TEST(BuildTreeImage, UdevProgramLoadsTheLibraryAndTheCLibraryOnly) {
-    const std::string dynamic = RunTool("readelf -d " TESMARON_BUILD_UDEV_PROGRAM);
-    std::set<std::string> needed;
-    for (const std::string &line : Lines(dynamic)) {
-        const std::string name = Find(line, R"(\(NEEDED\).*\[([^\]]*)\])");
-        if (!name.empty()) needed.insert(name);
-    }
-    EXPECT_EQ(needed, (std::set<std::string>{"libtesmaron.so.1", "libc.so.6"}));
-    EXPECT_EQ(Find(dynamic, R"(Library runpath: \[([^\]]*)\])"), "$ORIGIN/..");
-}
-
 // The library runs inside other programs: no heap and no lock of its own.
 TEST(SharedObjectImage, ImportsNoAllocationOrLocking) {
     const std::regex forbidden(

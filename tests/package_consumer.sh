@@ -128,15 +128,12 @@ tesmaron-tools-dbgsym control Depends: tesmaron-tools (= $version)
 libtesmaron1 control Multi-Arch: same
 libtesmaron-dev control Multi-Arch: same
 libtesmaron1-dbgsym control Multi-Arch: same
-tesmaron-tools control !Multi-Arch
 tesmaron-tools-dbgsym control Auto-Built-Package: debug-symbols
 libtesmaron1 shlibs libtesmaron 1 libtesmaron1 (>= 1.0.0)
-libtesmaron1 symbols LookupByPortNumber@Base 1.0.0
 libtesmaron1 triggers activate-noawait ldconfig
 libtesmaron1 postinst !
 tesmaron-tools triggers activate-noawait update-initramfs
 tesmaron-tools postinst deb-systemd-helper update-state 'tesmaron-ports-textfile.timer'
-tesmaron-tools postinst !deb-systemd-invoke
 tesmaron-tools prerm deb-systemd-invoke stop 'tesmaron-ports-textfile.timer'
 tesmaron-tools postrm deb-systemd-helper purge 'tesmaron-ports-textfile.timer'
 MEMBERS
@@ -168,13 +165,9 @@ rpm)
     [[ $licences -eq $([[ $package == *-debuginfo-* ]] && echo 0 || echo 1) ]] || fail "$licences files tagged %license"
   done
   what=
-  # The units' scriptlets, with the effect of %systemd_post, %systemd_preun
-  # and %systemd_postun; ldconfig for the library.
-  scripts=$(rpm -qp --scripts "$(printf '%s\n' "${packages[@]}" | grep "/tesmaron-$version")")
-  grep -q 'systemctl --no-reload preset' <<<"$scripts" && grep -q 'systemctl --no-reload disable --now' <<<"$scripts" &&
-    grep -q 'systemctl daemon-reload' <<<"$scripts" || fail "tesmaron's scriptlets do not handle the units: $scripts"
-  [[ $(rpm -qp --scripts "$(printf '%s\n' "${packages[@]}" | grep "/tesmaron-libs-$version")") == \
-    "postinstall program: /sbin/ldconfig"*"postuninstall program: /sbin/ldconfig" ]] || fail "tesmaron-libs' scriptlets"
+  # Scriptlets for the units (%systemd_post, _preun, _postun) and ldconfig.
+  [[ $(rpm -qp --scripts "${packages[@]}" | grep -cE '^(postinstall|preuninstall|postuninstall) ') -eq 5 ]] ||
+    fail "scriptlets: $(rpm -qp --scripts "${packages[@]}")"
   findings=$(rpmlint -r "$source_dir/cmake/rpmlintrc" "${packages[@]}" 2>&1 | grep -E ': E: ' || true)
   [[ -z $findings ]] || fail "rpmlint:
 $findings"
@@ -192,9 +185,14 @@ if [[ $kind == deb || $kind == rpm ]]; then
   export LD_LIBRARY_PATH=$root/$lib
   "$work/build/list-ports" >/dev/null || fail "the example did not run"
   [[ $("$root/bin/tesmaron-ports" --version) == "tesmaron-ports $version" ]] || fail "tesmaron-ports --version"
-  for program in "$root/bin/tesmaron-ports" "$root/../lib/udev/tesmaron_port_id" "$root/lib/udev/tesmaron_port_id"; do
+  for program in "$root/bin/tesmaron-ports" "$root"/{../,}lib/udev/tesmaron_port_id; do
     [[ ! -e $program ]] || ! readelf -d "$program" | grep -qE 'RPATH|RUNPATH' || fail "$program has a RUNPATH"
   done
+  # udev's program, loaded once per interface at boot, loads the library
+  # and the C library only: no C++ runtime.
+  needed=$(readelf -d "$root"/{../,}lib/udev/tesmaron_port_id 2>/dev/null | grep -o 'NEEDED.*' | xargs || true)
+  [[ $needed == "NEEDED) Shared library: [libtesmaron.so.1] NEEDED) Shared library: [libc.so.6]" ]] ||
+    fail "udev's program loads more: $needed"
   # The debug symbols of each binary, where a debugger looks for them by
   # the binary's build ID.
   for binary in "$root/$lib/libtesmaron.so.$version" "$root/bin/tesmaron-ports" "$root"/../lib/udev/tesmaron_port_id \

@@ -2,8 +2,7 @@
 set(TESMARON_DIST_DIR ${PROJECT_SOURCE_DIR}/dist CACHE PATH "Where 'make' puts the built libraries")
 add_executable(image_tests image_test.cpp)
 target_compile_definitions(image_tests PRIVATE TESMARON_DIST_DIR="${TESMARON_DIST_DIR}"
-                                               TESMARON_BUILD_TOOL="$<TARGET_FILE:tesmaron-ports>"
-                                               TESMARON_BUILD_UDEV_PROGRAM="$<TARGET_FILE:tesmaron_port_id>")
+                                               TESMARON_BUILD_TOOL="$<TARGET_FILE:tesmaron-ports>")
 target_link_libraries(image_tests PRIVATE GTest::gtest_main)
 gtest_discover_tests(image_tests)
 
