@@ -1,3 +1,5 @@
+// One exchange with the health driver: the request built, the reply area
+// cleared and handed to the device-control call.
 #include "health_driver.h"
 
 namespace tesmaron {

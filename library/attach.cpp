@@ -1,3 +1,5 @@
+// The attach sequence: the health device opened, the port table loaded from
+// it, the device closed again, whatever came of it.
 #include "attach.h"
 
 #include "healthdrv/health_driver.h"

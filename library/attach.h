@@ -1,3 +1,5 @@
+// The library's work at load, which each entry point (DllMain, the ELF load
+// hook) calls once.
 #pragma once
 
 namespace tesmaron {

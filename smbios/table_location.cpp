@@ -1,3 +1,5 @@
+// Finding the table in a dump, a bare copy or Windows' RSMB buffer: entry
+// points read and checked against the bytes given.
 #include "table_location.h"
 
 #include <cstring>

@@ -1,12 +1,15 @@
+// The options of tesmaron-ports as its manual page describes them
+// (docs/tesmaron-ports.1.scd), read with getopt_long, and its --help.
 #include "arguments.h"
 
 #include <getopt.h>
 
-#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace tesmaron::tool {
 
 namespace {
 
@@ -57,28 +60,11 @@ const char DETAILS[] =
     "is still written. On Linux a pipe closed by its reader ends the tool by\n"
     "SIGPIPE, as it ends cat.\n";
 
-// 1 to max_digits hex digits, either case, then the delimiter (or the end).
-bool ParseHex(const char *&at, int max_digits, char delimiter, uint32_t &value) {
-    value = 0;
-    int digits = 0;
-    for (; digits < max_digits && std::isxdigit(static_cast<unsigned char>(*at)); ++at, ++digits) {
-        const int c = std::tolower(static_cast<unsigned char>(*at));
-        value = value * 16 + static_cast<uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
-    }
-    if (digits == 0 || *at != delimiter) return false;
-    if (delimiter != '\0') ++at;
-    return true;
-}
-
 // BB:DD.F or DDDD:BB:DD.F. The firmware's list names no PCI domain: its ports
 // are in domain 0000, and any other domain is refused with the reason.
 bool ParsePci(const char *text, PciAddress &address, std::string &error) {
-    const char *at = text;
-    const bool has_domain = std::strchr(text, ':') != std::strrchr(text, ':');
     uint32_t domain = 0;
-    if ((has_domain && !ParseHex(at, 4, ':', domain)) || !ParseHex(at, 2, ':', address.bus) ||
-        !ParseHex(at, 2, '.', address.device) || !ParseHex(at, 1, '\0', address.function) || address.device > 0x1F ||
-        address.function > 7) {
+    if (!ParsePciAddress(text, address, domain)) {
         error = std::string("--pci ") + text + ": not a PCI address BB:DD.F (hex; device 00-1f, function 0-7)";
         return false;
     }
@@ -128,28 +114,29 @@ std::string Refused(int known, const char *argument) {
     return std::string("unknown argument '") + argument + "'";
 }
 
-}  // namespace
-
-int BadArguments(const std::string &reason) {
+// The reason and the usage on standard error.
+ExitStatus BadArguments(const std::string &reason) {
     std::fprintf(stderr, "tesmaron-ports: %s\n%s", reason.c_str(), SYNOPSIS);
-    return 2;
+    return ExitStatus::FAILED;
 }
 
-int ReadArguments(int argc, char **argv, Options &options) {
+}  // namespace
+
+std::optional<ExitStatus> ReadArguments(int argc, char **argv, Options &options) {
     const char *port_text = nullptr, *pci_text = nullptr, *interface_text = nullptr, *dump = nullptr, *output = nullptr;
     bool json = false, metrics = false;
     opterr = 0;  // the tool gives its own reasons
-    optind = 1;
+    optind = 0;  // a whole new scan, every time
     // '+': options end at the first operand, or at "--"; ':': a missing value
     // is told apart from an unknown option.
     for (int option; (option = getopt_long(argc, argv, "+:h", LONG_OPTIONS, nullptr)) != -1;) {
         switch (option) {
             case HELP:
                 std::printf("%s%s", SYNOPSIS, DETAILS);
-                return 0;
+                return ExitStatus::FOUND;
             case VERSION:
                 std::printf("tesmaron-ports %s\n", TESMARON_RELEASE);
-                return 0;
+                return ExitStatus::FOUND;
             case JSON:
                 json = true;
                 break;
@@ -205,5 +192,7 @@ int ReadArguments(int argc, char **argv, Options &options) {
         options.question.kind = Question::INTERFACE;
         options.question.interface_name = interface_text;
     }
-    return GO_ON;
+    return std::nullopt;
 }
+
+}  // namespace tesmaron::tool

@@ -1,10 +1,14 @@
 // tesmaron-ports' command line: what to ask, of which source, in which form.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "exit_status.h"
 #include "forms.h"
 #include "ports.h"
+
+namespace tesmaron::tool {
 
 struct Options {
     Question question;
@@ -13,12 +17,9 @@ struct Options {
     std::string output;  // --output FILE; empty: standard output
 };
 
-inline constexpr int GO_ON = -1;
+// Nothing, with the options filled in, when the tool goes on; the exit
+// status when the command line is already answered (--help, --version) or
+// wrong (after the reason and the usage on standard error).
+std::optional<ExitStatus> ReadArguments(int argc, char **argv, Options &options);
 
-// GO_ON with the options filled in; or the exit status when the command line
-// is already answered (--help, --version: 0) or wrong (2, after the reason
-// and the usage on standard error).
-int ReadArguments(int argc, char **argv, Options &options);
-
-// The reason and the usage on standard error; returns 2.
-int BadArguments(const std::string &reason);
+}  // namespace tesmaron::tool

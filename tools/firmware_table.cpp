@@ -1,20 +1,18 @@
 // Ports read from a whole SMBIOS table: a dump file, the kernel's table,
 // Windows' copy. Every length and offset in them was written by someone
 // else and is checked by the walk before it is used.
+#include "firmware_table.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
+#include "files.h"
 #include "portmap/port_table.h"
-#include "ports.h"
 #include "smbios/table_location.h"
 #include "smbios/table_walk.h"
 
-using namespace tesmaron;
+namespace tesmaron::tool {
 
 namespace {
 
@@ -118,13 +116,18 @@ PortList PortsFromRawSmbios(const std::vector<uint8_t> &data) {
     return PortsFromTable(data.data() + where.offset, static_cast<size_t>(where.length), name);
 }
 
+PortList PortsFromDumpFile(const std::string &path) {
+    const std::string name = path == "-" ? "standard input" : path;
+    std::vector<uint8_t> file;
+    if (const int error = ReadFileBytes(path, file); error != 0) return Unreadable(name + ": " + FileError(error));
+    return PortsFromDump(file, name);
+}
+
 int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes) {
     bytes.clear();
     errno = 0;
     const bool standard_input = path == "-";
-#ifdef _WIN32
-    if (standard_input) _setmode(_fileno(stdin), _O_BINARY);  // no line-end translation of a binary dump
-#endif
+    if (standard_input) ReadStandardInputAsBytes();  // a binary dump, no line ends translated
     std::FILE *file = standard_input ? stdin : std::fopen(path.c_str(), "rb");
     if (file == nullptr) return errno != 0 ? errno : EIO;
     uint8_t chunk[4096];
@@ -148,3 +151,5 @@ std::string FileError(int error) {
     }
     return std::strerror(error);
 }
+
+}  // namespace tesmaron::tool

@@ -1,8 +1,10 @@
-// Each output form in one place.
+// Each output form in one place: lines, JSON, and the metrics that the
+// example alerting rules query (docs/tesmaron-ports.rules.yml).
 #include "forms.h"
 
-#include <cinttypes>
 #include <cstdio>
+
+namespace tesmaron::tool {
 
 namespace {
 
@@ -114,3 +116,5 @@ std::string Render(Form form, const std::vector<Port> &ports, bool read) {
     }
     return "";
 }
+
+}  // namespace tesmaron::tool

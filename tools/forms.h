@@ -6,6 +6,8 @@
 
 #include "ports.h"
 
+namespace tesmaron::tool {
+
 enum class Form { LINES, JSON, METRICS };
 
 // The answer in one form. METRICS describes the whole machine (the question
@@ -13,3 +15,5 @@ enum class Form { LINES, JSON, METRICS };
 // when it was, the ports and their number, 0 included, so that an alert can
 // see either.
 std::string Render(Form form, const std::vector<Port> &ports, bool read);
+
+}  // namespace tesmaron::tool

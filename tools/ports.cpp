@@ -2,15 +2,10 @@
 #include "ports.h"
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 #include <utility>
 
-std::string PciText(const PciAddress &a) {
-    char text[16];
-    std::snprintf(text, sizeof(text), "%02" PRIx32 ":%02" PRIx32 ".%" PRIx32, a.bus, a.device, a.function);
-    return text;
-}
+namespace tesmaron::tool {
 
 std::string MacText(const std::array<uint8_t, 6> &mac) {
     char text[18];
@@ -32,10 +27,10 @@ PortList Unreadable(const std::string &reason) {
     return list;
 }
 
-std::vector<Port> PortsOf(const tesmaron::PortTable &table) {
+std::vector<Port> PortsOf(const PortTable &table) {
     std::vector<Port> ports;
     for (uint32_t i = 0; i < table.entry_count; ++i) {
-        const tesmaron::PortEntry &entry = table.entries[i];
+        const PortEntry &entry = table.entries[i];
         const uint32_t devfn = entry.devfn;
         Port port{i + 1, {entry.bus, devfn >> 3, devfn & 7}, {}, entry.bus == 0 && devfn == 0, {}};
         std::copy(std::begin(entry.mac), std::end(entry.mac), port.mac.begin());
@@ -46,15 +41,11 @@ std::vector<Port> PortsOf(const tesmaron::PortTable &table) {
 
 namespace {
 
-bool SameAddress(const PciAddress &a, const PciAddress &b) {
-    return a.bus == b.bus && a.device == b.device && a.function == b.function;
-}
-
 // The lowest port at an address, as LookupByPCIAddress answers; but never a
 // disabled port, whose 00:00.0 is the host bridge's address, not its own.
 const Port *PortAt(const std::vector<Port> &ports, const PciAddress &address) {
     for (const Port &port : ports) {
-        if (!port.disabled && SameAddress(port.address, address)) return &port;
+        if (!port.disabled && port.address == address) return &port;
     }
     return nullptr;
 }
@@ -64,7 +55,7 @@ const Port *PortAt(const std::vector<Port> &ports, const PciAddress &address) {
 std::string NoPortAt(const std::vector<Port> &ports, const PciAddress &address) {
     std::string text = "no embedded port at " + PciText(address);
     for (const Port &port : ports) {
-        if (port.disabled && SameAddress(port.address, address)) {
+        if (port.disabled && port.address == address) {
             return text + ": port " + std::to_string(port.number) +
                    " has that address only because the firmware marks it disabled";
         }
@@ -96,3 +87,5 @@ Answer Ask(const PortList &list, const Question &question) {
     }
     return {};
 }
+
+}  // namespace tesmaron::tool

@@ -3,16 +3,14 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "pci_address.h"
 #include "portmap/port_table.h"
 
-struct PciAddress {
-    uint32_t bus, device, function;
-};
+namespace tesmaron::tool {
 
 struct Port {
     uint32_t number;  // from 1, in the firmware's order
@@ -40,7 +38,7 @@ PortList Unreadable(const std::string &reason);
 
 // The ports a port table holds, decoded as the library decodes its own:
 // entry i is port i + 1.
-std::vector<Port> PortsOf(const tesmaron::PortTable &table);
+std::vector<Port> PortsOf(const PortTable &table);
 
 // All ports, one port by number, the first port at a PCI address (the
 // answers the library's two lookups give), or the port an interface is on.
@@ -59,24 +57,6 @@ struct Answer {
 
 Answer Ask(const PortList &list, const Question &question);
 
-std::string PciText(const PciAddress &address);          // BB:DD.F, hex
 std::string MacText(const std::array<uint8_t, 6> &mac);  // 2c:76:8a:ad:eb:a5
 
-// The ports of a port structure in a whole SMBIOS table held in memory (the
-// first type-209 structure); or why there are none: no such structure, none
-// listed, or where the table breaks (not read). `name` says in reasons which
-// table it is; `base` is the table's offset in its file, so that reasons
-// point into the file.
-PortList PortsFromTable(const uint8_t *table, size_t size, const std::string &name, uint64_t base = 0);
-
-// A file written by `dmidecode --dump-bin`, or a bare copy of a table.
-PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name);
-
-// The buffer GetSystemFirmwareTable('RSMB') fills.
-PortList PortsFromRawSmbios(const std::vector<uint8_t> &data);
-
-// The whole of a file that others wrote ("-": standard input). 0, or the
-// errno value of what went wrong: EFBIG for a file larger than any firmware
-// table.
-int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes);
-std::string FileError(int error);
+}  // namespace tesmaron::tool

@@ -3,15 +3,16 @@
 // parents': the nearest parent whose subsystem is pci is its function, as
 // udev's SUBSYSTEMS=="pci" finds it. A virtio device, or any other, between
 // the function and net/ is passed over.
+#include "tools/interfaces.h"
+
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <string>
 #include <unistd.h>
 
-#include "system.h"
+namespace tesmaron::tool {
 
 namespace {
 
@@ -55,14 +56,9 @@ const std::vector<NetInterface> &NetInterfaces() {
 
 // "0000:03:00.0" in domain 0000, the only one the firmware's list names.
 bool InDomainZero(const std::string &function, PciAddress &address) {
-    unsigned domain = 0, bus = 0, device = 0, fn = 0;
-    int end = 0;
-    if (std::sscanf(function.c_str(), "%4x:%2x:%2x.%1x%n", &domain, &bus, &device, &fn, &end) != 4 ||
-        static_cast<size_t>(end) != function.size() || domain != 0) {
-        return false;
-    }
-    address = {bus, device, fn};
-    return true;
+    uint32_t domain = 0;
+    return std::count(function.begin(), function.end(), ':') == 2 &&
+           ParsePciAddress(function.c_str(), address, domain) && domain == 0;
 }
 
 }  // namespace
@@ -71,10 +67,7 @@ std::vector<std::string> InterfaceNames(const PciAddress &address) {
     std::vector<std::string> names;
     PciAddress at;
     for (const NetInterface &interface : NetInterfaces()) {
-        if (InDomainZero(interface.function, at) && at.bus == address.bus && at.device == address.device &&
-            at.function == address.function) {
-            names.push_back(interface.name);
-        }
+        if (InDomainZero(interface.function, at) && at == address) names.push_back(interface.name);
     }
     return names;
 }
@@ -91,3 +84,5 @@ std::string InterfaceFunction(const std::string &name, PciAddress &address) {
     }
     return "there is no network interface " + name + " (" + NET_CLASS + " lists none of that name)";
 }
+
+}  // namespace tesmaron::tool

@@ -1,19 +1,18 @@
 // Linux: the port list from the kernel's copy of the firmware's SMBIOS
-// table, the files the library reads, in the same order; and writing a file
-// atomically.
+// table, the files the library reads, in the same order.
+#include "tools/machine_ports.h"
+
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include "platform/linux/smbios_device.h"
-#include "system.h"
+#include "healthdrv/linux/health_device.h"
+#include "tools/firmware_table.h"
 
-using tesmaron::linux_platform::DMI_ENTRIES_ROOT;
-using tesmaron::linux_platform::DMI_TABLE_PATH;
+namespace tesmaron::tool {
+
+using linux_device::DMI_ENTRIES_ROOT;
+using linux_device::DMI_TABLE_PATH;
 
 namespace {
 
@@ -37,11 +36,11 @@ PortList EntriesPorts() {
         return Listed({}, "the firmware lists no embedded network ports (" + root + "/209-0 is absent)");
     if (Denied(error)) return Unreadable(NeedsRoot(raw));
     if (error != 0) return Unreadable(raw + ": " + FileError(error));
-    if (structure.size() < tesmaron::PORT_STRUCTURE_HEADER_SIZE || structure[1] > structure.size()) {
+    if (structure.size() < PORT_STRUCTURE_HEADER_SIZE || structure[1] > structure.size()) {
         return Unreadable(raw + " is cut short: " + std::to_string(structure.size()) +
                           " bytes, fewer than the structure's formatted area");
     }
-    return Listed(PortsOf(tesmaron::PortTableOf(structure.data())),
+    return Listed(PortsOf(PortTableOf(structure.data())),
                   "the firmware's list of embedded network ports (" + raw + ") holds none");
 }
 
@@ -56,25 +55,4 @@ PortList MachinePorts() {
     return PortsFromTable(table.data(), table.size(), DMI_TABLE_PATH);
 }
 
-std::string WriteFileAtomically(const std::string &path, const std::string &text) {
-    const size_t slash = path.rfind('/');
-    const size_t base = slash == std::string::npos ? 0 : slash + 1;
-    // Hidden, and not ending in .prom: no collector takes it for a result.
-    std::string temporary = path.substr(0, base) + "." + path.substr(base) + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    int error = 0;
-    // Readable by the collector, whatever user it runs as.
-    if (fchmod(fd, 0644) != 0) error = errno;
-    for (size_t done = 0; error == 0 && done < text.size();) {
-        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno != EINTR) error = errno;
-        if (wrote > 0) done += static_cast<size_t>(wrote);
-    }
-    if (error == 0 && fsync(fd) != 0) error = errno;
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-    if (error == 0) return "";
-    unlink(temporary.c_str());
-    return std::strerror(error);
-}
+}  // namespace tesmaron::tool

@@ -1,6 +1,5 @@
 // The Linux stand-in for the health device, over fixture files laid out like
-// /sys/firmware/dmi/tables/DMI and /sys/firmware/dmi/entries; and
-// tesmaron-ports' matching of Windows adapters, over recorded values.
+// /sys/firmware/dmi/tables/DMI and /sys/firmware/dmi/entries.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,13 +12,12 @@
 #include <vector>
 
 #include "healthdrv/health_driver.h"
-#include "platform/linux/smbios_device.h"
+#include "healthdrv/linux/health_device.h"
 #include "portmap/port_table.h"
 #include "tesmaron.h"
-#include "tools/system.h"
 
 namespace fs = std::filesystem;
-using tesmaron::linux_platform::OpenSmbiosTables;
+using tesmaron::linux_device::OpenSmbiosTables;
 
 namespace {
 
@@ -222,42 +220,3 @@ TEST(SmbiosTableFile, OpensTheTableFirstAndEntriesOnlyWithoutIt) {
 }
 
 }  // namespace
-
-// tesmaron-ports on Windows: adapters as SetupAPI reported them on a board
-// with four ports on buses 4 and 3, beside adapters on other buses.
-TEST(AdapterMatching, NamesTheAdaptersAtAPciFunction) {
-    const std::vector<AdapterRecord> adapters = {
-        {"PCI", 4, 0x00000000, "Ethernet"},
-        {"PCI", 4, 0x00000001, "Ethernet 2"},
-        {"PCI", 3, 0x00000000, "SLOT 3 Port 1"},
-        {"PCI", 3, 0x00000000, "vEthernet (team)"},
-        {"PCI", 3, 0x00000001, ""},            // no connection: not a name
-        {"USB", 0, 0x00000001, "Ethernet 7"},  // reads like 00:00.1, is not PCI
-        {"ROOT", 0, 0x00000000, "Loopback"},
-        {"PCI", 2, 0x00050002, "Ethernet 9"},  // device 5, function 2
-    };
-    const struct {
-        PciAddress address;
-        std::vector<std::string> names;
-    } cases[] = {
-        {{4, 0, 0}, {"Ethernet"}},
-        {{4, 0, 1}, {"Ethernet 2"}},
-        {{3, 0, 0}, {"SLOT 3 Port 1", "vEthernet (team)"}},
-        {{3, 0, 1}, {}},
-        {{0, 0, 1}, {}},
-        {{0, 0, 0}, {}},
-        {{2, 5, 2}, {"Ethernet 9"}},
-        {{2, 2, 5}, {}},
-        {{4, 1, 0}, {}},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(AdapterNamesAt(adapters, c.address), c.names)
-            << c.address.bus << ":" << c.address.device << "." << c.address.function;
-    }
-    // And back, from a connection name to its function, for --interface.
-    PciAddress at{};
-    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 9", at), "");
-    EXPECT_EQ(at.bus * 0x10000 + at.device * 0x100 + at.function, 0x20502u);
-    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 7", at), "interface Ethernet 7 is on no PCI function (USB)");
-    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 3", at), "there is no network interface Ethernet 3");
-}

@@ -1,18 +1,26 @@
-// Matching Windows network adapters to a PCI function: portable, so that it
-// is tested on every build with values recorded from SetupAPI.
+// Matching Windows network adapters to a PCI function, by the bus that
+// enumerated them and the address SetupAPI gives.
+#include "adapters.h"
+
 #include <algorithm>
 
-#include "system.h"
+namespace tesmaron::tool {
+
+namespace {
+
+// Bus numbers and addresses mean something else on every bus: a USB
+// adapter's may read like a PCI function's. On PCI, the address holds the
+// device number in the high word, the function in the low word.
+PciAddress FunctionOf(const AdapterRecord &adapter) {
+    return {adapter.bus_number, adapter.address >> 16, adapter.address & 0xFFFF};
+}
+
+}  // namespace
 
 std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapters, const PciAddress &address) {
     std::vector<std::string> names;
     for (const AdapterRecord &adapter : adapters) {
-        // Bus numbers and addresses mean something else on every bus: a USB
-        // adapter's may read like a PCI function's. On PCI, the address holds
-        // the device number in the high word, the function in the low word.
-        if (adapter.enumerator == "PCI" && adapter.bus_number == address.bus &&
-            adapter.address >> 16 == address.device && (adapter.address & 0xFFFF) == address.function &&
-            !adapter.connection_name.empty()) {
+        if (adapter.enumerator == "PCI" && FunctionOf(adapter) == address && !adapter.connection_name.empty()) {
             names.push_back(adapter.connection_name);
         }
     }
@@ -25,8 +33,10 @@ std::string AdapterFunction(const std::vector<AdapterRecord> &adapters, const st
         if (adapter.connection_name != name) continue;
         if (adapter.enumerator != "PCI")
             return "interface " + name + " is on no PCI function (" + adapter.enumerator + ")";
-        address = {adapter.bus_number, adapter.address >> 16, adapter.address & 0xFFFF};
+        address = FunctionOf(adapter);
         return "";
     }
     return "there is no network interface " + name;
 }
+
+}  // namespace tesmaron::tool

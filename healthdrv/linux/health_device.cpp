@@ -1,6 +1,7 @@
-// CreateFileA, DeviceIoControl and CloseHandle for the one device the library
-// opens, answered from the kernel's copy of the SMBIOS table. A handle is the
-// file descriptor of the table file, or of the entries folder.
+// The health device on Linux: CreateFileA, DeviceIoControl and CloseHandle
+// for the one device the library opens, answered from the kernel's copy of
+// the SMBIOS table. A handle is the file descriptor of the table file, or of
+// the entries folder.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -11,9 +12,9 @@
 
 #include "healthdrv/health_driver.h"
 #include "smbios/table_walk.h"
-#include "smbios_device.h"
+#include "health_device.h"
 
-namespace tesmaron::linux_platform {
+namespace tesmaron::linux_device {
 
 namespace {
 
@@ -96,10 +97,10 @@ HANDLE OpenSmbiosTables(const char *table_path, const char *entries_root) {
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
 }
 
-}  // namespace tesmaron::linux_platform
+}  // namespace tesmaron::linux_device
 
 using namespace tesmaron;
-using namespace tesmaron::linux_platform;
+using namespace tesmaron::linux_device;
 
 extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
     if (file_name == nullptr || std::strcmp(file_name, HEALTH_DEVICE_PATH) != 0) {

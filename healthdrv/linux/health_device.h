@@ -1,0 +1,20 @@
+// Linux standing in for the health driver: the device the library opens is
+// the kernel's own copy of the firmware's SMBIOS table. Every kernel since
+// 4.2 exposes the whole table in one file; older ones, and any with the
+// dmi-sysfs module loaded, also show one folder per structure,
+// "<type>-<instance>", holding its bytes in "raw". Both are readable by root
+// only. tesmaron-ports reads the same files, in the same order.
+#pragma once
+
+#include "platform/kernel32.h"
+
+namespace tesmaron::linux_device {
+
+inline constexpr char DMI_TABLE_PATH[] = "/sys/firmware/dmi/tables/DMI";
+inline constexpr char DMI_ENTRIES_ROOT[] = "/sys/firmware/dmi/entries";
+
+// Opens the whole table as the health device, or the entries folder where
+// there is no such file; INVALID_HANDLE_VALUE when neither can be opened.
+HANDLE OpenSmbiosTables(const char *table_path, const char *entries_root);
+
+}  // namespace tesmaron::linux_device

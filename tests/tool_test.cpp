@@ -1,0 +1,196 @@
+// tesmaron-ports in-process: the command lines that read no machine
+// (argument errors, dumps in every form, their reasons and exit statuses),
+// and the matching of Windows adapters, over recorded values.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "real_boards/real_boards.h"
+#include "tools/tesmaron_ports.h"
+#include "tools/windows/adapters.h"
+
+namespace fs = std::filesystem;
+using namespace tesmaron::tool;
+
+namespace {
+
+void Write(const fs::path &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Replaced(std::string text, const std::string &from, const std::string &to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// board-084's dumps, whole and cut, and what they list.
+class CommandLine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char name[] = "/tmp/tesmaron-tool-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dumps_ = name;
+        const std::vector<uint8_t> table = test::WholeTable(test::ReadBoards(TESMARON_REAL_BOARDS).at(83));
+        const std::vector<uint8_t> dump3 = test::Dump(3, table), dump2 = test::Dump(2, table);
+        Write(dumps_ / "board-084.dump3", dump3);
+        Write(dumps_ / "board-084.dump2", dump2);
+        Write(dumps_ / "cut.dump3", {dump3.begin(), dump3.begin() + 100});
+        Write(dumps_ / "cut.dump2", {dump2.begin(), dump2.begin() + 60});
+        Write(dumps_ / "cut-entry.dump3", {dump3.begin(), dump3.begin() + 20});
+        Write(dumps_ / "empty", {});
+        fs::create_directory(dumps_ / "adir");
+    }
+    static void TearDownTestSuite() { fs::remove_all(dumps_); }
+
+    // The tool run on `args` ("@" for the dumps' folder), split at spaces.
+    struct Run {
+        int status;
+        std::string out, err;
+    };
+    static Run Tool(const std::string &args) {
+        std::vector<std::string> words = {"tesmaron-ports"};
+        std::istringstream in(Replaced(args, "@", dumps_.string()));
+        for (std::string word; in >> word;) words.push_back(word);
+        std::vector<char *> argv;
+        for (std::string &word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        if (args.find("--from-dump -") != std::string::npos) {
+            EXPECT_NE(std::freopen((dumps_ / "board-084.dump3").c_str(), "rb", stdin), nullptr);
+        }
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const int status = static_cast<int>(TesmaronPorts(static_cast<int>(words.size()), argv.data()));
+        std::string out = testing::internal::GetCapturedStdout();
+        return {status, out, testing::internal::GetCapturedStderr()};
+    }
+    static inline fs::path dumps_;
+};
+
+const std::string MAC[] = {"", "02:00:5e:54:00:01", "02:00:5e:54:01:01", "02:00:5e:54:02:01", "02:00:5e:54:03:01"};
+std::string Json(int port, const char *pci) {
+    return std::string("{\"port\": ") + std::to_string(port) + ", \"pci\": \"" + pci +
+           "\", \"interfaces\": [], \"mac\": \"" + MAC[port] + "\", \"disabled\": false}";
+}
+
+// ARGUMENTS, EXIT ("2o": output that cannot be written, which comes without
+// the usage; any other 2 comes with it), STANDARD OUTPUT ("~" + text: starts
+// with; with --output, what the file holds), STANDARD ERROR holds.
+TEST_F(CommandLine, ReadsNoMachine) {
+    const std::string all_json = "[" + Json(1, "04:00.0") + ", " + Json(2, "04:00.1") + ", " + Json(3, "03:00.0") +
+                                 ", " + Json(4, "03:00.1") + "]\n";
+    const struct {
+        const char *args, *status;
+        std::string out;
+        const char *err;
+    } rows[] = {
+        {"--interface eno1 --from-dump @/board-084.dump3", "2", "", "a dump's are not known here"},
+        {"--pci 0001:04:00.1", "2", "", "PCI domain 0001 cannot be looked up"},
+        {"--pci 3:0", "2", "", "not a PCI address BB:DD.F"},
+        {"--pci 04:20.0", "2", "", "not a PCI address BB:DD.F"},
+        {"--port 0", "2", "", "not a port number from 1"},
+        {"--port", "2", "", "--port needs a value"},
+        {"--json=yes", "2", "", "--json takes no value"},
+        {"--port 1 --pci 04:00.0", "2", "", "give one"},
+        {"--list", "2", "", "unknown argument '--list'"},
+        {"-- --json", "2", "", "unexpected argument '--json'"},
+        {"--output=", "2", "", "--output needs a file name, or '-'"},
+        {"--prometheus --port 1", "2", "",
+         "--prometheus describes the whole machine; it takes no --port, --pci or --interface"},
+        {"--prometheus --json", "2", "", "--json and --prometheus are two forms; give one"},
+        {"--help", "0", "~usage: tesmaron-ports", ""},
+        {"--version", "0", "~tesmaron-ports 1.", ""},
+        {"--from-dump @/board-084.dump3 --json --output @/ports.json", "0", all_json, ""},
+        {"--from-dump @/board-084.dump3 --output @/adir", "2o", "", "--output @/adir: Is a directory"},
+        {"--from-dump @/board-084.dump3", "0",
+         "1  04:00.0  -  " + MAC[1] + "\n2  04:00.1  -  " + MAC[2] + "\n3  03:00.0  -  " + MAC[3] +
+             "\n4  03:00.1  -  " + MAC[4] + "\n",
+         ""},
+        {"--from-dump=@/board-084.dump2 --json --port 3", "0", "[" + Json(3, "03:00.0") + "]\n", ""},
+        {"--from-dump - --pci 03:00.1", "0", "4  03:00.1  -  " + MAC[4] + "\n", ""},
+        {"--from-dump @/board-084.dump3 --port 9", "1", "", "there is no port 9 (the firmware lists 4 ports)"},
+        {"--from-dump @/cut.dump3", "3", "",
+         "@/cut.dump3 is cut short: the structure at offset 85 (type 1) has length 27, which runs past the table's "
+         "end at offset 100"},
+        {"--from-dump @/cut.dump2", "3", "",
+         "@/cut.dump2 is broken: its _SM_ entry point places the table at offset 32, 255 bytes long, past the "
+         "file's end at offset 60"},
+        {"--from-dump @/cut-entry.dump3", "3", "",
+         "@/cut-entry.dump3 is cut short: it ends inside its _SM3_ entry point (20 bytes)"},
+        {"--from-dump @/empty --json", "3", "[]\n", "@/empty is empty"},
+        {"--from-dump /etc/passwd", "3", "", "/etc/passwd is no SMBIOS table or dump"},
+        {"--from-dump @/missing", "3", "", "@/missing: No such file or directory"},
+        {"--from-dump @", "3", "", "@: Is a directory"},
+    };
+    for (const auto &row : rows) {
+        const Run run = Tool(row.args);
+        const std::string status = row.status;
+        EXPECT_EQ(std::to_string(run.status), status.substr(0, 1)) << row.args << "\n" << run.err;
+        std::string out = run.out;
+        const size_t output = std::string(row.args).find("--output ");
+        if (output != std::string::npos && run.status != 2) {
+            EXPECT_EQ(out, "") << row.args;
+            std::ifstream file(Replaced(std::string(row.args).substr(output + 9), "@", dumps_.string()));
+            out.assign(std::istreambuf_iterator<char>(file), {});
+        }
+        if (row.out.rfind("~", 0) == 0) {
+            EXPECT_EQ(out.rfind(row.out.substr(1), 0), 0u) << row.args << "\n" << out;
+        } else {
+            EXPECT_EQ(out, row.out) << row.args;
+        }
+        EXPECT_NE(run.err.find(Replaced(row.err, "@", dumps_.string())), std::string::npos) << row.args << "\n"
+                                                                                            << run.err;
+        if (*row.err == '\0') {
+            EXPECT_EQ(run.err, "") << row.args;
+        }
+        // A bad argument gives its reason and the usage; anything else none.
+        EXPECT_EQ(run.err.find("\nusage: tesmaron-ports") != std::string::npos, status == "2") << row.args;
+    }
+}
+
+}  // namespace
+
+// tesmaron-ports on Windows: adapters as SetupAPI reported them on a board
+// with four ports on buses 4 and 3, beside adapters on other buses.
+TEST(AdapterMatching, NamesTheAdaptersAtAPciFunction) {
+    const std::vector<AdapterRecord> adapters = {
+        {"PCI", 4, 0x00000000, "Ethernet"},
+        {"PCI", 4, 0x00000001, "Ethernet 2"},
+        {"PCI", 3, 0x00000000, "SLOT 3 Port 1"},
+        {"PCI", 3, 0x00000000, "vEthernet (team)"},
+        {"PCI", 3, 0x00000001, ""},            // no connection: not a name
+        {"USB", 0, 0x00000001, "Ethernet 7"},  // reads like 00:00.1, is not PCI
+        {"ROOT", 0, 0x00000000, "Loopback"},
+        {"PCI", 2, 0x00050002, "Ethernet 9"},  // device 5, function 2
+    };
+    const struct {
+        PciAddress address;
+        std::vector<std::string> names;
+    } cases[] = {
+        {{4, 0, 0}, {"Ethernet"}},
+        {{4, 0, 1}, {"Ethernet 2"}},
+        {{3, 0, 0}, {"SLOT 3 Port 1", "vEthernet (team)"}},
+        {{3, 0, 1}, {}},
+        {{0, 0, 1}, {}},
+        {{0, 0, 0}, {}},
+        {{2, 5, 2}, {"Ethernet 9"}},
+        {{2, 2, 5}, {}},
+        {{4, 1, 0}, {}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(AdapterNamesAt(adapters, c.address), c.names)
+            << c.address.bus << ":" << c.address.device << "." << c.address.function;
+    }
+    // And back, from a connection name to its function, for --interface.
+    PciAddress at{};
+    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 9", at), "");
+    EXPECT_EQ(at.bus * 0x10000 + at.device * 0x100 + at.function, 0x20502u);
+    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 7", at), "interface Ethernet 7 is on no PCI function (USB)");
+    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 3", at), "there is no network interface Ethernet 3");
+}

@@ -1,0 +1,36 @@
+// Ports read from a whole SMBIOS table held in memory: a dump file, the
+// kernel's copy, Windows' RSMB buffer; and the reading of such files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ports.h"
+
+namespace tesmaron::tool {
+
+// The ports of a port structure in a whole SMBIOS table held in memory (the
+// first type-209 structure); or why there are none: no such structure, none
+// listed, or where the table breaks (not read). `name` says in reasons which
+// table it is; `base` is the table's offset in its file, so that reasons
+// point into the file.
+PortList PortsFromTable(const uint8_t *table, size_t size, const std::string &name, uint64_t base = 0);
+
+// A file written by `dmidecode --dump-bin`, or a bare copy of a table.
+PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name);
+
+// The same, read from the file at path ("-": standard input).
+PortList PortsFromDumpFile(const std::string &path);
+
+// The buffer GetSystemFirmwareTable('RSMB') fills.
+PortList PortsFromRawSmbios(const std::vector<uint8_t> &data);
+
+// The whole of a file that others wrote ("-": standard input). 0, or the
+// errno value of what went wrong: EFBIG for a file larger than any firmware
+// table.
+int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes);
+std::string FileError(int error);
+
+}  // namespace tesmaron::tool

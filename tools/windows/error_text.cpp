@@ -1,0 +1,17 @@
+// Windows: system error codes in words, for tesmaron-ports' reasons.
+#include "error_text.h"
+
+namespace tesmaron::tool {
+
+std::string ErrorText(DWORD error) {
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof(text),
+                   nullptr);
+    std::string message = text;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return "error " + std::to_string(error) + (message.empty() ? "" : ": " + message);
+}
+
+}  // namespace tesmaron::tool

@@ -1,0 +1,51 @@
+// Windows: standard input in binary mode, and a file replaced atomically
+// through a file created new and MoveFileEx.
+#include "tools/files.h"
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+
+#include "error_text.h"
+
+namespace tesmaron::tool {
+
+// The C runtime reads standard input as text unless told otherwise.
+void ReadStandardInputAsBytes() { _setmode(_fileno(stdin), _O_BINARY); }
+
+std::string WriteFileAtomically(const std::string &path, const std::string &text) {
+    const size_t slash = path.find_last_of("\\/");
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const std::string stem = path.substr(0, base) + "." + path.substr(base) + ".";
+    // CREATE_NEW never opens what is already there, a link included; the
+    // name is tried again only when it is taken.
+    std::string temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (DWORD attempt = 0; attempt < 64 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof(suffix), "%08lx%02lx.tmp",
+                      static_cast<unsigned long>(GetCurrentProcessId() ^ GetTickCount()),
+                      static_cast<unsigned long>(attempt));
+        temporary = stem + suffix;
+        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    if (file == INVALID_HANDLE_VALUE) return ErrorText(GetLastError());
+    DWORD written = 0;
+    bool done = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                written == text.size() && FlushFileBuffers(file);
+    DWORD error = done ? 0 : GetLastError();
+    CloseHandle(file);
+    if (done && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        done = false;
+        error = GetLastError();
+    }
+    if (done) return "";
+    DeleteFileA(temporary.c_str());
+    return ErrorText(error);
+}
+
+}  // namespace tesmaron::tool

@@ -1,0 +1,70 @@
+// Windows: the port list from the health driver, as the library reads it,
+// and without the driver from the firmware's SMBIOS table, which Windows
+// hands every program.
+#include "tools/machine_ports.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "error_text.h"
+#include "healthdrv/health_driver.h"
+#include "tools/firmware_table.h"
+
+namespace tesmaron::tool {
+
+namespace {
+
+// The firmware's SMBIOS table as Windows hands it to every program, driver
+// or not: an 8-byte header, then the table. Empty when it cannot be read.
+std::vector<uint8_t> RawSmbiosTable() {
+    constexpr DWORD RSMB = 'R' << 24 | 'S' << 16 | 'M' << 8 | 'B';
+    const UINT size = GetSystemFirmwareTable(RSMB, 0, nullptr, 0);
+    std::vector<uint8_t> data(size);
+    if (size == 0 || GetSystemFirmwareTable(RSMB, 0, data.data(), size) != size) data.clear();
+    return data;
+}
+
+}  // namespace
+
+PortList MachinePorts() {
+    HANDLE device = CreateFileA(HEALTH_DEVICE_PATH, HEALTH_DEVICE_ACCESS, HEALTH_DEVICE_SHARE, nullptr,
+                                HEALTH_DEVICE_DISPOSITION, 0, nullptr);
+    std::string driver;
+    if (device == INVALID_HANDLE_VALUE) {
+        driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " cannot be opened (" +
+                 ErrorText(GetLastError()) + ")";
+    } else {
+        // The exchange the library makes at load, into a reply area of the
+        // tool's own, so that the whole of each entry can be read.
+        static HealthReply reply;
+        const PortStructureFetch fetch = FetchPortStructure(device, reply.bytes);
+        const DWORD error = GetLastError();
+        CloseHandle(device);
+        if (fetch == PortStructureFetch::FETCHED) {
+            return Listed(PortsOf(PortTableOf(reply.bytes + REPLY_STRUCTURE_OFFSET)),
+                          "the health driver's list of embedded network ports holds none");
+        }
+        if (fetch == PortStructureFetch::NOT_LISTED) {
+            return Listed({}, "the health driver lists no embedded network ports");
+        }
+        driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " does not answer (" + ErrorText(error) + ")";
+    }
+    // The health driver cannot be read, but the firmware's table is there
+    // for the tool to read itself.
+    const std::vector<uint8_t> raw = RawSmbiosTable();
+    if (raw.empty()) {
+        return Unreadable(driver + ", and the firmware's SMBIOS table cannot be read (error " +
+                          std::to_string(GetLastError()) + ")");
+    }
+    PortList firmware = PortsFromRawSmbios(raw);
+    if (firmware.ports.empty()) {
+        firmware.reason = driver + ", and " + firmware.reason;
+        return firmware;
+    }
+    firmware.origin = "ports read from the firmware's SMBIOS table: " + driver;
+    return firmware;
+}
+
+}  // namespace tesmaron::tool
