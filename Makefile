@@ -55,8 +55,9 @@ package: build
 	for f in $(PACKAGES); do [ -f $$f ] || { echo "package: $$f was not made" >&2; exit 1; }; done
 	@echo "packages: $(notdir $(PACKAGES))"
 
+# The tests side by side, as many at once as the machine has cores.
 check: all
-	ctest --preset linux
+	ctest --preset linux -j$$(nproc)
 	@grep -h '^real boards' build/linux/Testing/Temporary/LastTest.log | sort -u
 
 # tesmaron-ports on three real boards, each in a private mount namespace

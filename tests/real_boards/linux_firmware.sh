@@ -18,17 +18,20 @@ bytes() { printf "$(sed 's/../\\x&/g' <<<"$1")"; }
 # NAME STRUCTURE PORT... of one board, or of every board.
 boards_of() { grep -v '^#' "$1" | grep -E "^${2:-board-[0-9]+} "; }
 
-# STRUCTURE "1=03:00.0" "2=00:00.0" -> the tool's plain listing with no
-# interfaces: each port's address (00:00.0: disabled) and the MAC address
-# its entry holds.
+# STRUCTURE "1=03:00.0" "2=00:00.0" -> LISTED, the tool's plain listing with
+# no interfaces, a line per port: its address (00:00.0: disabled) and the
+# MAC address its entry holds. In bash alone: the board runs call it for
+# every board in every layout.
 listing() {
   local structure=$1 p n mac
   shift
+  LISTED=()
   for p in "$@"; do
     [[ $p == - ]] && continue
     n=${p%%=*} mac=${structure:$((8 + 16 * (n - 1) + 4)):12}
-    mac=$(sed 's/../&:/g; s/:$//' <<<"${mac,,}")
-    [[ ${p#*=} == 00:00.0 ]] && echo "$n  disabled  -  $mac" || echo "$n  ${p#*=}  -  $mac"
+    mac=${mac,,}
+    mac=${mac:0:2}:${mac:2:2}:${mac:4:2}:${mac:6:2}:${mac:8:2}:${mac:10:2}
+    [[ ${p#*=} == 00:00.0 ]] && LISTED[n]="$n  disabled  -  $mac" || LISTED[n]="$n  ${p#*=}  -  $mac"
   done
 }
 
@@ -87,19 +90,19 @@ require_namespace() {
   fi
 }
 
-# check_board "TOOL [ARG...]" NAME STRUCTURE PORT...: the listing, then each address
-# back to the first port that has it. Prints the number of checks; a failure
-# on stderr.
+# check_board "TOOL [ARG...]" NAME STRUCTURE PORT...: the listing, then each
+# address back to the first port that has it. Adds its checks to CHECKS;
+# fails, a reason on stderr, when one fails.
 check_board() {
   local -a tool
   read -ra tool <<<"$1"
-  local name=$2 structure=$3
+  local name=$2 structure=$3 failures=0 expected got p address
   shift 3
-  local failures=0 checks=0 expected got p address first
-  expected=$(listing "$structure" "$@")
+  listing "$structure" "$@"
+  expected=
+  for p in "${LISTED[@]}"; do expected+=${expected:+$'\n'}$p; done
   got=$("${tool[@]}" 2>/dev/null)
-  checks=$((${#@} + 1))
-  [[ $* == - ]] && checks=1
+  CHECKS=$((CHECKS + 1))
   if [[ $got != "$expected" ]]; then
     printf '%s (%s): listing\n%s\nexpected\n%s\n' "$name" "${tool[*]}" "$got" "$expected" >&2
     failures=1
@@ -107,78 +110,108 @@ check_board() {
   for p in "$@"; do
     [[ $p == - ]] && continue
     address=${p#*=}
-    first=$(first_port "$address" "$@")
+    first_port "$address" "$@"
     got=$("${tool[@]}" --pci "$address" 2>/dev/null)
-    checks=$((checks + 1))
+    CHECKS=$((CHECKS + 1))
     # A disabled port is never the answer for the host bridge's address.
-    if [[ $got != "$(grep "^$first  $address  " <<<"$expected")" ]]; then
-      echo "$name (${tool[*]}): --pci $address gave '$got', expected port $first" >&2
+    expected=${LISTED[FIRST]}
+    [[ $expected == "$FIRST  $address  "* ]] || expected=
+    if [[ $got != "$expected" ]]; then
+      echo "$name (${tool[*]}): --pci $address gave '$got', expected port $FIRST" >&2
       failures=1
     fi
   done
-  echo $checks
   return $failures
 }
 
-# first_port ADDRESS PORT...: the lowest port at ADDRESS.
+# first_port ADDRESS PORT...: FIRST, the lowest port at ADDRESS, or "".
 first_port() {
   local address=$1 q
   shift
-  for q in "$@"; do [[ ${q#*=} == "$address" ]] && { echo "${q%%=*}"; return; }; done
+  FIRST=
+  for q in "$@"; do [[ ${q#*=} == "$address" ]] && { FIRST=${q%%=*}; return; }; done
 }
 
 # check_udev PROGRAM NAME PORT...: each port's function as udev asks the
 # library of it, through udev's program: LookupByPCIAddress's answer, the
 # lowest port there, disabled or not; and nothing for a function no port is.
+# Adds its checks to CHECKS.
 check_udev() {
-  local program=$1 name=$2 p got want checks=0 failures=0
+  local program=$1 name=$2 p got failures=0
   shift 2
   for p in "$@" "-=7f:1f.7"; do
     [[ $p == - ]] && continue
-    want=$(first_port "${p#*=}" "$@")
+    first_port "${p#*=}" "$@"
     got=$("$program" "0000:${p#*=}")
-    checks=$((checks + 1))
-    if [[ $got != "${want:+TESMARON_PORT=$want}" ]]; then
-      echo "$name: $program 0000:${p#*=} gave '$got', expected port ${want:-none}" >&2
+    CHECKS=$((CHECKS + 1))
+    if [[ $got != "${FIRST:+TESMARON_PORT=$FIRST}" ]]; then
+      echo "$name: $program 0000:${p#*=} gave '$got', expected port ${FIRST:-none}" >&2
       failures=1
     fi
   done
-  echo $checks
   return $failures
 }
 
+# In a namespace with no firmware tables: every board in turn as LAYOUT
+# (tables: as kernels since 4.2 show it, each entry point version dumped by
+# Debian's own dmidecode into DUMPS first; entries: one folder per
+# structure), through the Linux object as udev's program loads it, and
+# through tesmaron-ports. A line per board: NAME CHECKS, and "failed" when
+# any failed.
+check_layout() {
+  local layout=$1 udev=$2 tool=$3 dumps=$4 dmi=/sys/firmware/dmi name structure ports ok
+  while read -r name structure ports; do
+    ok=1
+    rm -rf $dmi && mkdir -p $dmi/$layout
+    if [[ $layout == tables ]]; then
+      "$FIXTURE" "$BOARDS" tables2 $dmi/tables "$name" && dmidecode -q --dump-bin "$dumps/$name.tables2" >/dev/null &&
+        "$FIXTURE" "$BOARDS" tables3 $dmi/tables "$name" && dmidecode -q --dump-bin "$dumps/$name.tables" >/dev/null ||
+        ok=0
+    else
+      "$FIXTURE" "$BOARDS" entries $dmi/entries "$name" || ok=0
+    fi
+    CHECKS=0
+    # shellcheck disable=SC2086
+    check_udev "$udev" "$name" $ports || ok=0
+    # shellcheck disable=SC2086
+    check_board "$tool" "$name" "$structure" $ports || ok=0
+    echo "$name $CHECKS$([[ $ok -eq 1 ]] || echo ' failed')"
+  done < <(boards_of "$BOARDS")
+}
+
 # Each board with only tables/ and with only entries/, through the Linux
-# object as udev's program loads it, and through tesmaron-ports; and through
-# tesmaron-ports --from-dump on the dumps Debian's own dmidecode writes of it
-# (both entry point versions), and on the bare table.
+# object as udev's program loads it, and through tesmaron-ports (one private
+# namespace per layout, every board in turn); and through tesmaron-ports
+# --from-dump on the dumps Debian's own dmidecode writes of it (both entry
+# point versions), and on the bare table.
 run_boards() {
-  local boards=$1 tool=$2 udev=$3 name structure ports count=0 checks=0 n failed=0 dumps ok layout
+  local boards=$1 tool=$2 udev=$3 name structure ports count=0 checks=0 n ok failed dumps dump layout
   require_namespace
   command -v dmidecode >/dev/null || { echo "dmidecode is not installed (run 'make')"; return 1; }
   dumps=$(mktemp -d /tmp/tesmaron-dumps-XXXXXX)
   trap 'rm -rf "$dumps"' RETURN
+  # The entries layout beside the tables layout, whose namespace writes the
+  # dmidecode dumps that are read after it.
+  in_namespace absent - check_layout entries "$udev" "$tool" "$dumps" >"$dumps/entries.results" ||
+    echo "- 0 failed" >>"$dumps/entries.results" &
+  in_namespace absent - check_layout tables "$udev" "$tool" "$dumps" >"$dumps/tables.results" ||
+    echo "- 0 failed" >>"$dumps/tables.results"
+  "$FIXTURE" "$boards" bare "$dumps" || echo "- 0 failed" >>"$dumps/dumps.results"
   while read -r name structure ports; do
-    ok=1
-    for layout in tables tables2; do
-      in_namespace "$layout:$name" - dmidecode -q --dump-bin "$dumps/$name.$layout" >/dev/null || ok=0
-    done
-    "$FIXTURE" "$boards" bare "$dumps" "$name" || ok=0
-    for run in "tables:$name|udev" "entries:$name|udev" "tables:$name|$tool" "entries:$name|$tool" \
-      "-|$tool --from-dump $dumps/$name.tables" "-|$tool --from-dump $dumps/$name.tables2" \
-      "-|$tool --from-dump $dumps/$name.bare"; do
+    for dump in tables tables2 bare; do
+      CHECKS=0
       # shellcheck disable=SC2086
-      if [[ ${run#*|} == udev ]]; then
-        n=$(in_namespace "${run%%|*}" - "$BASH" "$0" check-udev "$udev" "$name" $ports)
-      elif [[ ${run%%|*} == - ]]; then
-        n=$(check_board "${run#*|}" "$name" "$structure" $ports)
-      else
-        n=$(in_namespace "${run%%|*}" - "$BASH" "$0" check-board "${run#*|}" "$name" "$structure" $ports)
-      fi || ok=0
-      checks=$((checks + ${n:-0}))
-    done
-    [[ $ok -eq 1 ]] || failed=$((failed + 1))
-    count=$((count + 1))
+      check_board "$tool --from-dump $dumps/$name.$dump" "$name" "$structure" $ports && ok=1 || ok=0
+      echo "$name $CHECKS$([[ $ok -eq 1 ]] || echo ' failed')"
+    done >>"$dumps/dumps.results"
   done < <(boards_of "$boards")
+  wait
+  cat "$dumps"/*.results >"$dumps/results"
+  while read -r name n failed; do
+    checks=$((checks + n))
+  done <"$dumps/results"
+  count=$(boards_of "$boards" | wc -l)
+  failed=$(awk '$3 == "failed" {print $1}' "$dumps/results" | sort -u | wc -l)
   echo "real boards on the Linux object and from dumps: $count boards, $checks checks, $failed boards failed"
   [[ $count -eq 100 && $failed -eq 0 ]]
 }
@@ -390,8 +423,6 @@ step=${1:?step}
 shift
 case $step in
 inside) inside "$@" ;;
-check-board) check_board "$@" ;;
-check-udev) check_udev "$@" ;;
 boards | tool | demo | exporter)
   export BOARDS=$1 FIXTURE=$2
   set -- "$1" "${@:3}"

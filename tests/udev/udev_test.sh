@@ -87,8 +87,11 @@ inside_initramfs() {
   touch "$standin/usr/lib/modules/$version/modules."{order,builtin}
   mount -t overlay overlay -o "lowerdir=$standin/usr:$ROOT/usr:/usr,upperdir=$standin/upper,workdir=$standin/work" /usr &&
     mount --bind "$standin/boot" /boot || return 1
-  mkinitramfs -o "$out/initramfs-tools.img" "$version" >"$out/log" 2>&1 &&
-    dracut --no-kernel --force "$out/dracut.img" >>"$out/log" 2>&1 || { cat "$out/log"; return 1; }
+  # Both at once; dracut's image uncompressed, since only its list is read.
+  mkinitramfs -o "$out/initramfs-tools.img" "$version" >"$out/mkinitramfs.log" 2>&1 &
+  local mkinitramfs=$!
+  dracut --no-kernel --no-compress --force "$out/dracut.img" >"$out/dracut.log" 2>&1 || { cat "$out/dracut.log"; return 1; }
+  wait $mkinitramfs || { cat "$out/mkinitramfs.log"; return 1; }
 }
 
 run_initramfs() {
