@@ -40,7 +40,7 @@ void PlaceTable(TableLocation &where, size_t file_size, bool length_is_maximum) 
 
 }  // namespace
 
-TableLocation LocateDumpTable(const uint8_t *file, size_t size) {
+TableLocation ReadEntryPoint(const uint8_t *file, size_t size) {
     TableLocation where{};
     if (HasAnchor(file, size, "_SM3_")) {
         where.kind = EntryPointKind::SMBIOS3;
@@ -55,7 +55,6 @@ TableLocation LocateDumpTable(const uint8_t *file, size_t size) {
             where.minor = file[8];
             where.stated_length = Le(file + 0x0C, 4);
             where.address = uint64_t{Le(file + 0x14, 4)} << 32 | Le(file + 0x10, 4);
-            PlaceTable(where, size, true);
         }
     } else if (HasAnchor(file, size, "_SM_")) {
         where.kind = EntryPointKind::SMBIOS2;
@@ -74,7 +73,7 @@ TableLocation LocateDumpTable(const uint8_t *file, size_t size) {
             where.minor = file[7];
             where.stated_length = Le(file + 0x16, 2);
             where.address = Le(file + 0x18, 4);
-            PlaceTable(where, size, false);
+            where.structure_count = Le(file + 0x1C, 2);
         }
     } else if (HasAnchor(file, size, "_DMI_")) {
         where.kind = EntryPointKind::LEGACY;
@@ -87,13 +86,36 @@ TableLocation LocateDumpTable(const uint8_t *file, size_t size) {
             where.minor = file[14] & 0x0F;
             where.stated_length = Le(file + 6, 2);
             where.address = Le(file + 8, 4);
-            PlaceTable(where, size, false);
+            where.structure_count = Le(file + 12, 2);
         }
     } else {
         where.kind = EntryPointKind::NONE;
-        where.stated_length = where.length = size;
     }
     return where;
+}
+
+TableLocation LocateDumpTable(const uint8_t *file, size_t size) {
+    TableLocation where = ReadEntryPoint(file, size);
+    if (where.fault != LocateFault::NONE) return where;
+    if (where.kind == EntryPointKind::NONE) {
+        where.stated_length = where.length = size;
+    } else {
+        PlaceTable(where, size, where.kind == EntryPointKind::SMBIOS3);
+    }
+    return where;
+}
+
+TableEnd TableEndOf(const TableLocation &where) {
+    switch (where.kind) {
+        case EntryPointKind::SMBIOS3:
+            return SMBIOS3_TABLE_END;
+        case EntryPointKind::SMBIOS2:
+        case EntryPointKind::LEGACY:
+            return Smbios2TableEnd(where.structure_count);
+        case EntryPointKind::NONE:
+            break;
+    }
+    return BARE_TABLE_END;
 }
 
 TableLocation LocateRawSmbiosTable(const uint8_t *data, size_t size) {
@@ -104,6 +126,7 @@ TableLocation LocateRawSmbiosTable(const uint8_t *data, size_t size) {
     }
     where.major = data[1];
     where.minor = data[2];
+    where.kind = where.major >= 3 ? EntryPointKind::SMBIOS3 : EntryPointKind::SMBIOS2;
     where.address = RAW_SMBIOS_HEADER_SIZE;
     where.stated_length = Le(data + 4, 4);
     PlaceTable(where, size, false);

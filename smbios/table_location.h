@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "table_walk.h"
+
 namespace tesmaron::smbios {
 
 enum class EntryPointKind : uint8_t {
@@ -29,9 +31,10 @@ enum class LocateFault : uint8_t {
 struct TableLocation {
     EntryPointKind kind;
     LocateFault fault;
-    uint8_t major, minor;    // SMBIOS version the entry point gives
-    uint64_t address;        // where the entry point places the table
-    uint64_t stated_length;  // the table length it gives (a maximum for SMBIOS3)
+    uint8_t major, minor;      // SMBIOS version the entry point gives
+    uint64_t address;          // where the entry point places the table
+    uint64_t stated_length;    // the table length it gives (a maximum for SMBIOS3)
+    uint32_t structure_count;  // the structures it counts in the table (SMBIOS2, LEGACY)
     // On success, the table: file + offset, length bytes.
     uint64_t offset;
     uint64_t length;
@@ -43,13 +46,24 @@ inline constexpr size_t LEGACY_ENTRY_POINT_SIZE = 15;
 
 TableLocation LocateDumpTable(const uint8_t *file, size_t size);
 
+// The entry point alone at the start of `bytes`, as the kernel shows it in
+// /sys/firmware/dmi/tables/smbios_entry_point: its kind, version, and the
+// table's address, length and structure count; no table is placed.
+TableLocation ReadEntryPoint(const uint8_t *bytes, size_t size);
+
+// How far the table behind an entry point goes (TableEnd): SMBIOS 3 to its
+// end-of-table structure, SMBIOS 2 and earlier on to their length and the
+// structures they count; with no entry point, as the kernel's own copy.
+TableEnd TableEndOf(const TableLocation &where);
+
 // The buffer GetSystemFirmwareTable('RSMB', 0, ...) fills: calling method,
 // SMBIOS major and minor version, DMI revision, the table's length as a
 // 32-bit little-endian number, then the table.
 inline constexpr size_t RAW_SMBIOS_HEADER_SIZE = 8;
 
 // ENTRY_POINT_CUT when the header itself is cut, TABLE_OUTSIDE when its
-// length runs past the buffer.
+// length runs past the buffer. The kind follows the major version (SMBIOS3
+// from 3 on, else SMBIOS2 with no structure count).
 TableLocation LocateRawSmbiosTable(const uint8_t *data, size_t size);
 
 // "_SM3_", "_SM_", "_DMI_", or "" for NONE.

@@ -6,7 +6,8 @@ namespace tesmaron::smbios {
 
 namespace {
 
-// A whole structure has been taken: the one asked for, or one more passed.
+// A whole structure has been taken: the one asked for, or one more passed,
+// perhaps the last the entry point counts.
 void StructureDone(TableWalk &walk) {
     if (walk.structure_type == walk.wanted_type) {
         if (walk.passed == walk.wanted_instance) {
@@ -15,15 +16,21 @@ void StructureDone(TableWalk &walk) {
         }
         ++walk.passed;
     }
+    ++walk.structures;
+    if (walk.structures == walk.table_end.structure_count) walk.end = WalkEnd::NOT_IN_TABLE;
     walk.structure_size = 0;
 }
 
+// The table breaks; past its end-of-table structure it had ended already.
+void Break(TableWalk &walk, WalkEnd fault) { walk.end = walk.end_of_table_seen ? WalkEnd::NOT_IN_TABLE : fault; }
+
 }  // namespace
 
-TableWalk StartWalk(uint8_t type, uint32_t instance) {
+TableWalk StartWalk(uint8_t type, uint32_t instance, TableEnd table_end) {
     TableWalk walk{};
     walk.wanted_type = type;
     walk.wanted_instance = instance;
+    walk.table_end = table_end;
     walk.end = WalkEnd::WALKING;
     return walk;
 }
@@ -39,12 +46,15 @@ void WalkTable(TableWalk &walk, const uint8_t *bytes, size_t size) {
             walk.last_was_zero = false;
         } else if (taken == 1) {
             walk.structure_length = bytes[at];
-            // The end-of-table structure closes the table whatever follows;
-            // a length below the header leaves no way to find the next one.
+            // The end-of-table structure closes the table, or only the part
+            // of it that the firmware vouches for; a length below the header
+            // leaves no way to find the next structure.
             if (walk.structure_type == END_OF_TABLE_TYPE) {
-                walk.end = WalkEnd::NOT_IN_TABLE;
-            } else if (walk.structure_length < STRUCTURE_HEADER_SIZE) {
-                walk.end = WalkEnd::SHORTER_THAN_HEADER;
+                walk.end_of_table_seen = true;
+                if (!walk.table_end.past_end_of_table) walk.end = WalkEnd::NOT_IN_TABLE;
+            }
+            if (walk.end == WalkEnd::WALKING && walk.structure_length < STRUCTURE_HEADER_SIZE) {
+                Break(walk, WalkEnd::SHORTER_THAN_HEADER);
             }
         } else if (taken < walk.structure_length) {
             // The rest of the formatted area: skipped whole, zeros and all.
@@ -75,18 +85,21 @@ void FinishWalk(TableWalk &walk) {
     if (walk.end != WalkEnd::WALKING) return;
     const uint64_t taken = walk.structure_size;
     if (taken == 0) {
-        walk.end = WalkEnd::NOT_IN_TABLE;  // the table ends between two structures
+        // Between two structures: the end of the table, unless it needs an
+        // end-of-table structure and has had none.
+        const bool cut = walk.table_end.end_of_table_required && !walk.end_of_table_seen;
+        walk.end = cut ? WalkEnd::NO_END_OF_TABLE : WalkEnd::NOT_IN_TABLE;
     } else if (taken < STRUCTURE_HEADER_SIZE) {
-        walk.end = WalkEnd::HEADER_CUT;
+        Break(walk, WalkEnd::HEADER_CUT);
     } else if (taken < walk.structure_length) {
-        walk.end = WalkEnd::FORMATTED_CUT;
+        Break(walk, WalkEnd::FORMATTED_CUT);
     } else {
-        walk.end = WalkEnd::STRINGS_UNTERMINATED;
+        Break(walk, WalkEnd::STRINGS_UNTERMINATED);
     }
 }
 
-TableWalk FindStructure(const uint8_t *table, size_t size, uint8_t type, uint32_t instance) {
-    TableWalk walk = StartWalk(type, instance);
+TableWalk FindStructure(const uint8_t *table, size_t size, uint8_t type, uint32_t instance, TableEnd table_end) {
+    TableWalk walk = StartWalk(type, instance, table_end);
     WalkTable(walk, table, size);
     FinishWalk(walk);
     return walk;

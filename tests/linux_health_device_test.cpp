@@ -14,6 +14,7 @@
 #include "healthdrv/health_driver.h"
 #include "healthdrv/linux/health_device.h"
 #include "portmap/port_table.h"
+#include "real_boards/real_boards.h"
 #include "tesmaron.h"
 
 namespace fs = std::filesystem;
@@ -63,7 +64,8 @@ protected:
     }
     void Open() {
         if (GetParam() == Layout::TABLE) Write(root_ / "DMI", table_);
-        handle_ = OpenSmbiosTables((root_ / "DMI").c_str(), (root_ / "entries").c_str());
+        handle_ = OpenSmbiosTables((root_ / "smbios_entry_point").c_str(), (root_ / "DMI").c_str(),
+                                   (root_ / "entries").c_str());
         ASSERT_NE(handle_, INVALID_HANDLE_VALUE);
     }
     static void Write(const fs::path &path, const std::vector<uint8_t> &bytes) {
@@ -128,6 +130,20 @@ TEST_P(SmbiosFiles, CutsALongStructureToTheOutputBuffer) {
     EXPECT_EQ(reply_[1024], 0);  // nothing past the buffer it was given
 }
 
+// Linux stands in for the driver: a structure shorter than its own length
+// byte says (a raw file cut short, seen with 12 bytes of 28) fails the
+// request, rather than answer with bytes it never read.
+TEST_P(SmbiosFiles, FailsForAStructureShorterThanItsLength) {
+    std::vector<uint8_t> cut(TWO_PORTS.begin(), TWO_PORTS.begin() + 12);
+    cut[1] = 0x1C;
+    AddStructure(cut);
+    Open();
+    EXPECT_FALSE(Ask(209, 0));
+    tesmaron::ResetPortTable();
+    tesmaron::LoadPortTable(handle_);
+    EXPECT_EQ(tesmaron::port_table.entry_count, 0u);
+}
+
 TEST_P(SmbiosFiles, RefusesMalformedRequests) {
     AddStructure(TWO_PORTS);
     Open();
@@ -155,12 +171,22 @@ TEST_P(SmbiosFiles, LoadsThePortTable) {
 INSTANTIATE_TEST_SUITE_P(Kernel, SmbiosFiles, ::testing::Values(Layout::TABLE, Layout::ENTRIES),
                          [](const auto &info) { return info.param == Layout::TABLE ? "Table" : "Entries"; });
 
-// The library's loading over a table file holding `table`: the number of
-// ports it publishes.
-uint32_t PortsLoadedFrom(const fs::path &root, const std::vector<uint8_t> &table) {
+// The library's loading over a table file holding `table`, with an entry
+// point of that SMBIOS version beside it (0: none): the number of ports it
+// publishes.
+uint32_t PortsLoadedFrom(const fs::path &root, const std::vector<uint8_t> &table, int version = 0) {
     std::ofstream(root / "DMI", std::ios::binary)
         .write(reinterpret_cast<const char *>(table.data()), static_cast<std::streamsize>(table.size()));
-    HANDLE handle = OpenSmbiosTables((root / "DMI").c_str(), (root / "entries").c_str());
+    fs::remove(root / "smbios_entry_point");
+    if (version != 0) {
+        const std::vector<uint8_t> entry_point =
+            test::EntryPoint(version, static_cast<uint32_t>(table.size()), 0x7AF2E000);
+        std::ofstream(root / "smbios_entry_point", std::ios::binary)
+            .write(reinterpret_cast<const char *>(entry_point.data()),
+                   static_cast<std::streamsize>(entry_point.size()));
+    }
+    HANDLE handle =
+        OpenSmbiosTables((root / "smbios_entry_point").c_str(), (root / "DMI").c_str(), (root / "entries").c_str());
     if (handle == INVALID_HANDLE_VALUE) return UINT32_MAX;
     tesmaron::ResetPortTable();
     tesmaron::LoadPortTable(handle);
@@ -170,14 +196,28 @@ uint32_t PortsLoadedFrom(const fs::path &root, const std::vector<uint8_t> &table
     return loaded;
 }
 
-// A table that breaks before the port structure lists nothing from there
-// on: the request is answered, with status 0.
+// A table that breaks before the port structure cannot be read past the
+// break: the request fails, and nothing is published.
 TEST(SmbiosTableFile, ABrokenTableListsNothingPastTheBreak) {
     char name[] = "/tmp/tesmaron-dmi-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
     std::vector<uint8_t> table = {1, 2, 0, 0};  // length 2: shorter than its header
     table.insert(table.end(), TWO_PORTS.begin(), TWO_PORTS.end());
     EXPECT_EQ(PortsLoadedFrom(name, table), 0u);
+    fs::remove_all(name);
+}
+
+// A port list behind the end-of-table structure, as the kernel reads it:
+// behind an SMBIOS 2 entry point (its structure count takes it in) and in a
+// table with none, read; behind an SMBIOS 3 one, the table has ended.
+TEST(SmbiosTableFile, ReadsPastTheEndOfTableAsTheKernelDoes) {
+    char name[] = "/tmp/tesmaron-dmi-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    std::vector<uint8_t> table = {0, 4, 0, 0, 0, 0, 1, 4, 0, 0, 0, 0, 0xDD, 4, 0, 0, 0, 0, 127, 4, 0, 0, 0, 0};
+    table.insert(table.end(), TWO_PORTS.begin(), TWO_PORTS.end());  // the 5th; the entry point counts 7
+    EXPECT_EQ(PortsLoadedFrom(name, table, 2), 2u);
+    EXPECT_EQ(PortsLoadedFrom(name, table, 0), 2u);
+    EXPECT_EQ(PortsLoadedFrom(name, table, 3), 0u);
     fs::remove_all(name);
 }
 
@@ -200,16 +240,17 @@ TEST(SmbiosTableFile, OpensTheTableFirstAndEntriesOnlyWithoutIt) {
     char name[] = "/tmp/tesmaron-dmi-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
     const fs::path root = name, table = root / "DMI", entries = root / "entries";
-    EXPECT_EQ(OpenSmbiosTables(table.c_str(), entries.c_str()), INVALID_HANDLE_VALUE);
+    const fs::path entry_point = root / "smbios_entry_point";
+    EXPECT_EQ(OpenSmbiosTables(entry_point.c_str(), table.c_str(), entries.c_str()), INVALID_HANDLE_VALUE);
     fs::create_directories(entries);
     struct stat info;
-    HANDLE handle = OpenSmbiosTables(table.c_str(), entries.c_str());
+    HANDLE handle = OpenSmbiosTables(entry_point.c_str(), table.c_str(), entries.c_str());
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     ASSERT_EQ(fstat(static_cast<int>(reinterpret_cast<intptr_t>(handle)), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     CloseHandle(handle);
     std::ofstream(table).put('\0');
-    handle = OpenSmbiosTables(table.c_str(), entries.c_str());
+    handle = OpenSmbiosTables(entry_point.c_str(), table.c_str(), entries.c_str());
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     ASSERT_EQ(fstat(static_cast<int>(reinterpret_cast<intptr_t>(handle)), &info), 0);
     EXPECT_TRUE(S_ISREG(info.st_mode));

@@ -17,10 +17,11 @@ namespace {
 
 // The walk fed in pieces of every size from 1 to 9 ends as the walk over the
 // whole table does: where the library streams, the tool reads the whole.
-TableWalk FindInPieces(const std::vector<uint8_t> &table, uint8_t type, uint32_t instance) {
-    const TableWalk whole = FindStructure(table.data(), table.size(), type, instance);
+TableWalk FindInPieces(const std::vector<uint8_t> &table, uint8_t type, uint32_t instance,
+                       TableEnd table_end = SMBIOS3_TABLE_END) {
+    const TableWalk whole = FindStructure(table.data(), table.size(), type, instance, table_end);
     for (size_t piece = 1; piece <= 9; ++piece) {
-        TableWalk walk = StartWalk(type, instance);
+        TableWalk walk = StartWalk(type, instance, table_end);
         for (size_t at = 0; at < table.size() && walk.end == WalkEnd::WALKING; at += piece) {
             WalkTable(walk, table.data() + at, std::min(piece, table.size() - at));
         }
@@ -42,7 +43,8 @@ TEST(SmbiosTable, RealBoardsInWholeTablesAndDumps) {
             ASSERT_EQ(where.fault, LocateFault::NONE) << board.name;
             ASSERT_EQ(where.length, table.size()) << board.name;
             const std::vector<uint8_t> located(file.begin() + where.offset, file.end());
-            const TableWalk walk = FindInPieces(located, 209, 0);
+            const TableEnd end = TableEndOf(where);
+            const TableWalk walk = FindInPieces(located, 209, 0, end);
             ASSERT_EQ(walk.end, WalkEnd::FOUND) << board.name;
             const uint8_t *structure = located.data() + walk.structure_offset;
             EXPECT_EQ(std::memcmp(structure, board.structure.data(), board.structure.size()), 0) << board.name;
@@ -52,10 +54,10 @@ TEST(SmbiosTable, RealBoardsInWholeTablesAndDumps) {
                 found.emplace_back(ports.entries[i].bus, ports.entries[i].devfn);
             EXPECT_EQ(found, board.ports) << board.name;
             // The kernel's numbering: the second structure is 209-1, on bus ee.
-            const TableWalk second = FindInPieces(located, 209, 1);
+            const TableWalk second = FindInPieces(located, 209, 1, end);
             ASSERT_EQ(second.end, WalkEnd::FOUND) << board.name;
             EXPECT_EQ(located[second.structure_offset + 5], 0xEE) << board.name;
-            EXPECT_EQ(FindInPieces(located, 209, 2).end, WalkEnd::NOT_IN_TABLE) << board.name;
+            EXPECT_EQ(FindInPieces(located, 209, 2, end).end, WalkEnd::NOT_IN_TABLE) << board.name;
         }
     }
 }
@@ -68,21 +70,26 @@ const std::vector<uint8_t> SMALL = {0,    5,  0, 0, 1, 'V', 0, 0,               
 
 TEST(SmbiosTable, ASmallTableCutAtEveryByte) {
     // Where each cut falls: between structures, in a header, in a formatted
-    // area, in a string set; the walk names the structure it breaks in.
-    for (size_t cut = 0; cut <= SMALL.size(); ++cut) {
-        const TableWalk walk = FindInPieces({SMALL.begin(), SMALL.begin() + cut}, 209, 0);
-        const size_t start = cut < 8 ? 0 : 8;
+    // area, in a string set; the walk names the structure it breaks in. A
+    // cut between structures is one for SMBIOS 3, whose table must end with
+    // its end-of-table structure; an SMBIOS 2 table may end anywhere.
+    for (size_t cut = 0; cut <= 2 * SMALL.size() + 1; ++cut) {
+        const bool smbios3 = cut <= SMALL.size();
+        const size_t at = smbios3 ? cut : cut - SMALL.size() - 1;
+        const TableWalk walk =
+            FindInPieces({SMALL.begin(), SMALL.begin() + at}, 209, 0, smbios3 ? SMBIOS3_TABLE_END : Smbios2TableEnd(0));
+        const size_t start = at < 8 ? 0 : 8;
         WalkEnd expected = WalkEnd::FOUND;
-        if (cut == 0 || cut == 8)
-            expected = WalkEnd::NOT_IN_TABLE;
-        else if (cut < 31 && cut - start < 4)
+        if (at == 0 || at == 8)
+            expected = smbios3 ? WalkEnd::NO_END_OF_TABLE : WalkEnd::NOT_IN_TABLE;
+        else if (at < 31 && at - start < 4)
             expected = WalkEnd::HEADER_CUT;
-        else if (cut < 31 && cut - start < SMALL[start + 1])
+        else if (at < 31 && at - start < SMALL[start + 1])
             expected = WalkEnd::FORMATTED_CUT;
-        else if (cut < 31)
+        else if (at < 31)
             expected = WalkEnd::STRINGS_UNTERMINATED;
         EXPECT_EQ(walk.end, expected) << "cut at " << cut;
-        if (expected != WalkEnd::FOUND && expected != WalkEnd::NOT_IN_TABLE) {
+        if (expected != WalkEnd::FOUND && expected != WalkEnd::NOT_IN_TABLE && expected != WalkEnd::NO_END_OF_TABLE) {
             EXPECT_EQ(walk.structure_offset, start) << "cut at " << cut;
         }
         if (expected == WalkEnd::FOUND) {
@@ -91,22 +98,56 @@ TEST(SmbiosTable, ASmallTableCutAtEveryByte) {
     }
 }
 
+// Where the walk ends, with the rule each entry point gives the table: a
+// structure that breaks, and a port list past the end-of-table structure.
 TEST(SmbiosTable, BrokenStructuresEndTheWalkWhereTheyBreak) {
+    const std::vector<uint8_t> past_end = {1, 4, 0, 0, 0, 0, 127, 4, 0, 0, 0, 0, 0xD1, 4, 0, 0, 0, 0};
     const struct {
         const char *what;
         std::vector<uint8_t> table;
+        TableEnd table_end;
         WalkEnd end;
         uint64_t offset;
     } cases[] = {
-        {"length 0", {1, 0, 0, 0, 0, 0, 0xD1, 4, 0, 0, 0, 0}, WalkEnd::SHORTER_THAN_HEADER, 0},
-        {"length 2", {0, 4, 0, 0, 0, 0, 1, 2, 0, 0, 0, 0, 0xD1, 4, 0, 0, 0, 0}, WalkEnd::SHORTER_THAN_HEADER, 6},
-        {"a length past the end", {0, 4, 0, 0, 0, 0, 0xD1, 200, 0, 0, 0, 2, 0, 0}, WalkEnd::FORMATTED_CUT, 6},
-        {"no string terminator", {1, 4, 0, 0, 'a', 0, 'b', 0, 0xD1, 4, 0}, WalkEnd::STRINGS_UNTERMINATED, 0},
-        {"after the end-of-table", {127, 4, 0, 0, 0, 0, 0xD1, 4, 0, 0, 0, 0}, WalkEnd::NOT_IN_TABLE, 0},
-        {"zeros in the formatted area", {0xD1, 6, 0, 0, 0, 0, 0, 0}, WalkEnd::FOUND, 0},
+        {"length 0", {1, 0, 0, 0, 0, 0, 0xD1, 4, 0, 0, 0, 0}, SMBIOS3_TABLE_END, WalkEnd::SHORTER_THAN_HEADER, 0},
+        {"length 2",
+         {0, 4, 0, 0, 0, 0, 1, 2, 0, 0, 0, 0, 0xD1, 4, 0, 0, 0, 0},
+         SMBIOS3_TABLE_END,
+         WalkEnd::SHORTER_THAN_HEADER,
+         6},
+        {"a length past the end",
+         {0, 4, 0, 0, 0, 0, 0xD1, 200, 0, 0, 0, 2, 0, 0},
+         SMBIOS3_TABLE_END,
+         WalkEnd::FORMATTED_CUT,
+         6},
+        {"no string terminator",
+         {1, 4, 0, 0, 'a', 0, 'b', 0, 0xD1, 4, 0},
+         SMBIOS3_TABLE_END,
+         WalkEnd::STRINGS_UNTERMINATED,
+         0},
+        {"zeros in the formatted area", {0xD1, 6, 0, 0, 0, 0, 0, 0}, SMBIOS3_TABLE_END, WalkEnd::FOUND, 0},
+        {"past the end-of-table, SMBIOS 3", past_end, SMBIOS3_TABLE_END, WalkEnd::NOT_IN_TABLE, 6},
+        {"past the end-of-table, SMBIOS 2", past_end, Smbios2TableEnd(0), WalkEnd::FOUND, 12},
+        {"past the end-of-table, within the count", past_end, Smbios2TableEnd(3), WalkEnd::FOUND, 12},
+        {"past the end-of-table, beyond the count", past_end, Smbios2TableEnd(2), WalkEnd::NOT_IN_TABLE, 6},
+        {"past the end-of-table, a bare table", past_end, BARE_TABLE_END, WalkEnd::FOUND, 12},
+        {"a break past the end-of-table",
+         {127, 4, 0, 0, 0, 0, 1, 2, 0, 0, 0xD1, 4, 0, 0, 0, 0},
+         Smbios2TableEnd(0),
+         WalkEnd::NOT_IN_TABLE,
+         6},
+        {"cut in the end-of-table's strings",
+         {1, 4, 0, 0, 0, 0, 127, 4, 0, 0, 0},
+         Smbios2TableEnd(0),
+         WalkEnd::NOT_IN_TABLE,
+         6},
+        {"no end-of-table, SMBIOS 3", {1, 4, 0, 0, 0, 0}, SMBIOS3_TABLE_END, WalkEnd::NO_END_OF_TABLE, 0},
+        {"no end-of-table, a bare table", {1, 4, 0, 0, 0, 0}, BARE_TABLE_END, WalkEnd::NO_END_OF_TABLE, 0},
+        {"no end-of-table, SMBIOS 2", {1, 4, 0, 0, 0, 0}, Smbios2TableEnd(0), WalkEnd::NOT_IN_TABLE, 0},
+        {"an empty SMBIOS 3 table", {}, SMBIOS3_TABLE_END, WalkEnd::NO_END_OF_TABLE, 0},
     };
     for (const auto &c : cases) {
-        const TableWalk walk = FindInPieces(c.table, 209, 0);
+        const TableWalk walk = FindInPieces(c.table, 209, 0, c.table_end);
         EXPECT_EQ(walk.end, c.end) << c.what;
         EXPECT_EQ(walk.structure_offset, c.offset) << c.what;
     }
@@ -181,8 +222,9 @@ TEST(SmbiosTable, WindowsRawSmbiosBuffers) {
     ASSERT_EQ(where.fault, LocateFault::NONE);
     EXPECT_EQ(where.offset, 8u);
     EXPECT_EQ(where.length, 123u);
-    EXPECT_EQ(FindInPieces({wine.begin() + 8, wine.end()}, 209, 0).end, WalkEnd::NOT_IN_TABLE);
-    EXPECT_EQ(FindInPieces({wine.begin() + 8, wine.end()}, 32, 0).end, WalkEnd::FOUND);
+    EXPECT_EQ(where.kind, EntryPointKind::SMBIOS2);
+    EXPECT_EQ(FindInPieces({wine.begin() + 8, wine.end()}, 209, 0, TableEndOf(where)).end, WalkEnd::NOT_IN_TABLE);
+    EXPECT_EQ(FindInPieces({wine.begin() + 8, wine.end()}, 32, 0, TableEndOf(where)).end, WalkEnd::FOUND);
 
     // The same layout around a real board's table finds its ports.
     const std::vector<uint8_t> table = test::WholeTable(test::ReadBoards(TESMARON_REAL_BOARDS).at(83));

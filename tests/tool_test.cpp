@@ -37,8 +37,14 @@ protected:
         char name[] = "/tmp/tesmaron-tool-XXXXXX";
         ASSERT_NE(mkdtemp(name), nullptr);
         dumps_ = name;
-        const std::vector<uint8_t> table = test::WholeTable(test::ReadBoards(TESMARON_REAL_BOARDS).at(83));
+        const test::Board board = test::ReadBoards(TESMARON_REAL_BOARDS).at(83);
+        const std::vector<uint8_t> table = test::WholeTable(board);
         const std::vector<uint8_t> dump3 = test::Dump(3, table), dump2 = test::Dump(2, table);
+        const std::vector<uint8_t> past_end = test::WholeTable(board, test::Layout::PORTS_PAST_END);
+        Write(dumps_ / "past-end.dump2", test::Dump(2, past_end));
+        Write(dumps_ / "past-end.dump3", test::Dump(3, past_end));
+        Write(dumps_ / "no-end.dump3", test::Dump(3, test::WholeTable(board, test::Layout::CUT_BEFORE_PORTS)));
+        Write(dumps_ / "entry-point.dump3", {dump3.begin(), dump3.begin() + 32});
         Write(dumps_ / "board-084.dump3", dump3);
         Write(dumps_ / "board-084.dump2", dump2);
         Write(dumps_ / "cut.dump3", {dump3.begin(), dump3.begin() + 100});
@@ -123,6 +129,16 @@ TEST_F(CommandLine, ReadsNoMachine) {
          "file's end at offset 60"},
         {"--from-dump @/cut-entry.dump3", "3", "",
          "@/cut-entry.dump3 is cut short: it ends inside its _SM3_ entry point (20 bytes)"},
+        {"--from-dump @/past-end.dump2 --port 4", "0", "4  03:00.1  -  " + MAC[4] + "\n", ""},
+        {"--from-dump @/past-end.dump3", "1", "",
+         "@/past-end.dump3 holds no list of embedded network ports (no type-209 structure)"},
+        {"--from-dump @/no-end.dump3", "3", "",
+         "@/no-end.dump3 is cut short: the table's end at offset 201 comes before the end-of-table structure"},
+        {"--from-dump @/entry-point.dump3 --prometheus", "3",
+         "# HELP tesmaron_read_success Whether the firmware's list of embedded network ports could be read.\n"
+         "# TYPE tesmaron_read_success gauge\ntesmaron_read_success 0\n",
+         "@/entry-point.dump3 is cut short: the table's end at offset 32 comes before the end-of-table structure "
+         "(type 127)"},
         {"--from-dump @/empty --json", "3", "[]\n", "@/empty is empty"},
         {"--from-dump /etc/passwd", "3", "", "/etc/passwd is no SMBIOS table or dump"},
         {"--from-dump @/missing", "3", "", "@/missing: No such file or directory"},

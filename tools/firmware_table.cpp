@@ -41,6 +41,8 @@ std::string WalkReason(const smbios::TableWalk &walk, const std::string &name, u
                    ", which runs past " + end;
         case smbios::WalkEnd::STRINGS_UNTERMINATED:
             return name + " is broken: the strings of " + at + " have no terminator before " + end;
+        case smbios::WalkEnd::NO_END_OF_TABLE:
+            return name + " is cut short: " + end + " comes before the end-of-table structure (type 127)";
         case smbios::WalkEnd::WALKING:
         case smbios::WalkEnd::FOUND:
             break;
@@ -82,8 +84,9 @@ PortList PortsFound(const smbios::TableWalk &walk, const uint8_t *table, size_t 
 
 }  // namespace
 
-PortList PortsFromTable(const uint8_t *table, size_t size, const std::string &name, uint64_t base) {
-    return PortsFound(smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0), table, size, name, base);
+PortList PortsFromTable(const uint8_t *table, size_t size, smbios::TableEnd table_end, const std::string &name,
+                        uint64_t base) {
+    return PortsFound(smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0, table_end), table, size, name, base);
 }
 
 PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name) {
@@ -92,11 +95,13 @@ PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name
     if (where.fault != smbios::LocateFault::NONE) return Unreadable(LocateReason(where, name, file.size()));
     const uint8_t *table = file.data() + where.offset;
     const size_t size = static_cast<size_t>(where.length);
-    const smbios::TableWalk walk = smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0);
+    const smbios::TableWalk walk =
+        smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0, smbios::TableEndOf(where));
     // With no entry point the file is taken for a bare table; when not even
     // its first structure holds together, it is neither.
     if (where.kind == smbios::EntryPointKind::NONE && walk.end != smbios::WalkEnd::FOUND &&
-        walk.end != smbios::WalkEnd::NOT_IN_TABLE && walk.structure_offset == 0) {
+        walk.end != smbios::WalkEnd::NOT_IN_TABLE && walk.end != smbios::WalkEnd::NO_END_OF_TABLE &&
+        walk.structure_offset == 0) {
         return Unreadable(name + " is no SMBIOS table or dump: it starts with neither an entry point nor a structure");
     }
     return PortsFound(walk, table, size, name, where.offset);
@@ -113,7 +118,8 @@ PortList PortsFromRawSmbios(const std::vector<uint8_t> &data) {
                           " bytes of table, and only " + Number(data.size() - smbios::RAW_SMBIOS_HEADER_SIZE) +
                           " follow");
     }
-    return PortsFromTable(data.data() + where.offset, static_cast<size_t>(where.length), name);
+    return PortsFromTable(data.data() + where.offset, static_cast<size_t>(where.length), smbios::TableEndOf(where),
+                          name);
 }
 
 PortList PortsFromDumpFile(const std::string &path) {

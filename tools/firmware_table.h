@@ -8,15 +8,18 @@
 #include <vector>
 
 #include "ports.h"
+#include "smbios/table_walk.h"
 
 namespace tesmaron::tool {
 
 // The ports of a port structure in a whole SMBIOS table held in memory (the
-// first type-209 structure); or why there are none: no such structure, none
-// listed, or where the table breaks (not read). `name` says in reasons which
-// table it is; `base` is the table's offset in its file, so that reasons
-// point into the file.
-PortList PortsFromTable(const uint8_t *table, size_t size, const std::string &name, uint64_t base = 0);
+// first type-209 structure), walked as far as its entry point says; or why
+// there are none: no such structure, none listed, or where the table breaks
+// or is cut short (not read). `name` says in reasons which table it is;
+// `base` is the table's offset in its file, so that reasons point into the
+// file.
+PortList PortsFromTable(const uint8_t *table, size_t size, smbios::TableEnd table_end, const std::string &name,
+                        uint64_t base = 0);
 
 // A file written by `dmidecode --dump-bin`, or a bare copy of a table.
 PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name);

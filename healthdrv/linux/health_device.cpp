@@ -10,9 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "healthdrv/health_driver.h"
-#include "smbios/table_walk.h"
 #include "health_device.h"
+#include "healthdrv/health_driver.h"
+#include "smbios/table_location.h"
+#include "smbios/table_walk.h"
 
 namespace tesmaron::linux_device {
 
@@ -52,12 +53,15 @@ Found InEntries(int folder, uint8_t type, uint8_t instance) {
     return {Lookup::FOUND, fd, 0, UINT64_MAX};
 }
 
+// How far the open table goes, from its entry point, read when it is opened.
+smbios::TableEnd table_end = smbios::BARE_TABLE_END;
+
 // The table is walked a page at a time, since sysfs hands a binary file out
 // in pieces of at most a page: no copy of the table is kept, and no size
 // limit applies beyond the table's own.
 Found InTable(int table, uint8_t type, uint8_t instance) {
     uint8_t page[4096];
-    smbios::TableWalk walk = smbios::StartWalk(type, instance);
+    smbios::TableWalk walk = smbios::StartWalk(type, instance, table_end);
     for (uint64_t at = 0; walk.end == smbios::WalkEnd::WALKING;) {
         const long got = ReadAt(table, at, page, sizeof(page));
         if (got < 0) return {Lookup::FAILED, -1, 0, 0};
@@ -65,8 +69,10 @@ Found InTable(int table, uint8_t type, uint8_t instance) {
         smbios::WalkTable(walk, page, static_cast<size_t>(got));
         at += static_cast<uint64_t>(got);
     }
-    // A broken table lists nothing from the break on.
-    if (walk.end != smbios::WalkEnd::FOUND) return {Lookup::ABSENT, -1, 0, 0};
+    // A table that breaks, or is cut short, before the structure is found
+    // could not be read: the request fails, as the driver's would.
+    if (walk.end == smbios::WalkEnd::NOT_IN_TABLE) return {Lookup::ABSENT, -1, 0, 0};
+    if (walk.end != smbios::WalkEnd::FOUND) return {Lookup::FAILED, -1, 0, 0};
     return {Lookup::FOUND, table, walk.structure_offset, walk.structure_size};
 }
 
@@ -90,9 +96,23 @@ Found InTableOnce(int table, uint8_t type, uint8_t instance) {
 
 }  // namespace
 
-HANDLE OpenSmbiosTables(const char *table_path, const char *entries_root) {
+// The table's entry point, a few bytes beside it, says how far the table
+// goes; where it cannot be read, the table is taken as the kernel's copy.
+smbios::TableEnd TableEndFrom(const char *entry_point_path) {
+    uint8_t entry_point[32];
+    const int fd = open(entry_point_path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return smbios::BARE_TABLE_END;
+    const long got = ReadAt(fd, 0, entry_point, sizeof(entry_point));
+    close(fd);
+    if (got <= 0) return smbios::BARE_TABLE_END;
+    const smbios::TableLocation where = smbios::ReadEntryPoint(entry_point, static_cast<size_t>(got));
+    return where.fault == smbios::LocateFault::NONE ? smbios::TableEndOf(where) : smbios::BARE_TABLE_END;
+}
+
+HANDLE OpenSmbiosTables(const char *entry_point_path, const char *table_path, const char *entries_root) {
     remembered = {};
     int fd = open(table_path, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) table_end = TableEndFrom(entry_point_path);
     if (fd < 0 && errno == ENOENT) fd = open(entries_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
 }
@@ -106,12 +126,14 @@ extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD, DWORD, LPSECURITY_ATTRIBU
     if (file_name == nullptr || std::strcmp(file_name, HEALTH_DEVICE_PATH) != 0) {
         return INVALID_HANDLE_VALUE;
     }
-    return OpenSmbiosTables(DMI_TABLE_PATH, DMI_ENTRIES_ROOT);
+    return OpenSmbiosTables(DMI_ENTRY_POINT_PATH, DMI_TABLE_PATH, DMI_ENTRIES_ROOT);
 }
 
 // Answers a health request: status 1 and the structure's bytes (its strings
 // included, as the kernel's entries hold them), cut to fit the output
-// buffer; or status 0 when the firmware lists no such structure.
+// buffer; or status 0 when the firmware lists no such structure. Linux
+// stands in for the driver here, so it never answers from bytes it did not
+// read: a structure shorter than its own length byte fails the request.
 extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_buffer_size,
                                 LPVOID out_buffer, DWORD out_buffer_size, LPDWORD bytes_returned,
                                 LPOVERLAPPED overlapped) {
@@ -141,6 +163,10 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
         ReadAt(found.fd, found.offset, out + 2, found.size < room ? static_cast<uint32_t>(found.size) : room);
     if (found.fd != source) close(found.fd);
     if (got < 0) return 0;
+    // The header, and the formatted area as long as its length byte says (or
+    // as the buffer holds), or the request fails.
+    const uint32_t read = static_cast<uint32_t>(got);
+    if (read < smbios::STRUCTURE_HEADER_SIZE || read < (out[3] < room ? out[3] : room)) return 0;
     out[0] = 1;
     out[1] = 0;
     if (bytes_returned != nullptr) *bytes_returned = static_cast<DWORD>(got + 2);

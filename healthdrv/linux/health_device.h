@@ -10,11 +10,13 @@
 
 namespace tesmaron::linux_device {
 
+inline constexpr char DMI_ENTRY_POINT_PATH[] = "/sys/firmware/dmi/tables/smbios_entry_point";
 inline constexpr char DMI_TABLE_PATH[] = "/sys/firmware/dmi/tables/DMI";
 inline constexpr char DMI_ENTRIES_ROOT[] = "/sys/firmware/dmi/entries";
 
-// Opens the whole table as the health device, or the entries folder where
-// there is no such file; INVALID_HANDLE_VALUE when neither can be opened.
-HANDLE OpenSmbiosTables(const char *table_path, const char *entries_root);
+// Opens the whole table as the health device, its entry point read for how
+// far the table goes; or the entries folder where there is no such table.
+// INVALID_HANDLE_VALUE when neither can be opened.
+HANDLE OpenSmbiosTables(const char *entry_point_path, const char *table_path, const char *entries_root);
 
 }  // namespace tesmaron::linux_device

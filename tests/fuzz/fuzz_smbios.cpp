@@ -19,11 +19,11 @@ void Require(bool invariant) {
     if (!invariant) std::abort();
 }
 
-void WalkEveryWay(const uint8_t *table, size_t size, size_t piece) {
+void WalkEveryWay(const uint8_t *table, size_t size, size_t piece, TableEnd table_end) {
     for (uint32_t instance = 0; instance < 2; ++instance) {
-        const TableWalk whole = FindStructure(table, size, 209, instance);
+        const TableWalk whole = FindStructure(table, size, 209, instance, table_end);
         Require(whole.end != WalkEnd::WALKING);
-        TableWalk walk = StartWalk(209, instance);
+        TableWalk walk = StartWalk(209, instance, table_end);
         for (size_t at = 0; at < size && walk.end == WalkEnd::WALKING; at += piece) {
             WalkTable(walk, table + at, piece < size - at ? piece : size - at);
         }
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (const TableLocation &where : {LocateDumpTable(data, size), LocateRawSmbiosTable(data, size)}) {
         if (where.fault != LocateFault::NONE) continue;
         Require(where.offset <= size && where.length <= size - where.offset);
-        WalkEveryWay(data + where.offset, static_cast<size_t>(where.length), piece);
+        WalkEveryWay(data + where.offset, static_cast<size_t>(where.length), piece, TableEndOf(where));
     }
     return 0;
 }

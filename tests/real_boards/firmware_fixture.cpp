@@ -2,6 +2,8 @@
 // for the runs in private mount namespaces and the fuzz seeds:
 //   firmware-fixture BOARDS LAYOUT DIR [NAME]
 // LAYOUT tables3, tables2: DIR/smbios_entry_point (_SM3_ or _SM_) and DIR/DMI
+//        past-end3, past-end2: the same, the port list behind the end-of-table
+//        cut3: the same as tables3, cut short before the port list
 //        entries: DIR/<type>-<instance>/raw for each structure
 //        dump3, dump2, bare: DIR/<NAME>.<LAYOUT>, a dump or a bare table;
 //        without NAME, one for each board
@@ -26,9 +28,12 @@ bool Write(const fs::path &path, const std::vector<uint8_t> &bytes) {
 constexpr uint64_t FIRMWARE_TABLE_ADDRESS = 0x7AF2E000;
 
 bool WriteBoard(const test::Board &board, const std::string &layout, const fs::path &dir) {
-    const std::vector<uint8_t> table = test::WholeTable(board);
-    if (layout == "tables3" || layout == "tables2") {
-        const int version = layout == "tables3" ? 3 : 2;
+    const test::Layout order = layout.starts_with("past-end") ? test::Layout::PORTS_PAST_END
+                               : layout == "cut3"             ? test::Layout::CUT_BEFORE_PORTS
+                                                              : test::Layout::WHOLE;
+    const std::vector<uint8_t> table = test::WholeTable(board, order);
+    if (layout.starts_with("tables") || layout.starts_with("past-end") || layout == "cut3") {
+        const int version = layout.back() == '3' ? 3 : 2;
         return Write(dir / "smbios_entry_point",
                      test::EntryPoint(version, static_cast<uint32_t>(table.size()), FIRMWARE_TABLE_ADDRESS)) &&
                Write(dir / "DMI", table);

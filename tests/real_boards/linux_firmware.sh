@@ -39,6 +39,9 @@ listing() {
 # in_namespace, with BOARDS and FIXTURE in the environment. FIRMWARE is
 #   tables:NAME, tables2:NAME  the board's whole table and an _SM3_ or _SM_
 #                              entry point in dmi/tables, as kernels since 4.2
+#   past-end3:NAME, past-end2:NAME, cut3:NAME
+#                              the same with the port list behind the
+#                              end-of-table structure; or cut short before it
 #   entries:NAME               one folder per structure in dmi/entries only
 #   denied-tables:NAME, denied-entries:NAME
 #                              the same, readable by root only, the command run
@@ -62,6 +65,7 @@ inside() {
   tables-broken) mkdir -p $dmi/tables && bytes 010200000000D10400000000 >$dmi/tables/DMI ;;
   tables) "$FIXTURE" "$BOARDS" tables3 $dmi/tables "$name" || return 1 ;;
   tables2 | entries) "$FIXTURE" "$BOARDS" "$layout" $dmi/"${layout%2}" "$name" || return 1 ;;
+  past-end2 | past-end3 | cut3) "$FIXTURE" "$BOARDS" "$layout" $dmi/tables "$name" || return 1 ;;
   *) echo "unknown firmware $firmware" >&2; return 1 ;;
   esac
   local i function below
@@ -257,6 +261,9 @@ run_tool_cases() {
   cases=$(cat <<CASES
 $b84|$nics||0|1  04:00.0  eno1  ${m[1]}\n2  04:00.1  eno2  ${m[2]}\n3  03:00.0  eno3,ens3f0  ${m[3]}\n4  03:00.1  -  ${m[4]}|
 entries:board-084|$nics||0|1  04:00.0  eno1  ${m[1]}\n2  04:00.1  eno2  ${m[2]}\n3  03:00.0  eno3,ens3f0  ${m[3]}\n4  03:00.1  -  ${m[4]}|
+past-end2:board-084|$nics||0|1  04:00.0  eno1  ${m[1]}\n2  04:00.1  eno2  ${m[2]}\n3  03:00.0  eno3,ens3f0  ${m[3]}\n4  03:00.1  -  ${m[4]}|
+past-end3:board-084|-||1||$dmi/tables/DMI holds no list of embedded network ports (no type-209 structure)
+cut3:board-084|-|--prometheus|3|$unread|$dmi/tables/DMI is cut short: the table's end at offset 169 comes before the end-of-table structure (type 127)
 $b84|$nics|--json|0|[{"port": 1, "pci": "04:00.0", "interfaces": ["eno1"], "mac": "${m[1]}", "disabled": false}, {"port": 2, "pci": "04:00.1", "interfaces": ["eno2"], "mac": "${m[2]}", "disabled": false}, {"port": 3, "pci": "03:00.0", "interfaces": ["eno3", "ens3f0"], "mac": "${m[3]}", "disabled": false}, {"port": 4, "pci": "03:00.1", "interfaces": [], "mac": "${m[4]}", "disabled": false}]|
 $b84|$nics|--port 3|0|3  03:00.0  eno3,ens3f0  ${m[3]}|
 $b84|$nics|--port=3|0|3  03:00.0  eno3,ens3f0  ${m[3]}|

@@ -91,11 +91,18 @@ inline std::vector<std::vector<uint8_t>> TableStructures(const Board &board) {
     };
 }
 
-inline std::vector<uint8_t> WholeTable(const Board &board) {
+// How the board's table is laid out: as above; with the end-of-table
+// structure before the port structure (firmware with OEM structures behind
+// it); or cut short before the port structure, with no end-of-table.
+enum class Layout { WHOLE, PORTS_PAST_END, CUT_BEFORE_PORTS };
+
+inline std::vector<uint8_t> WholeTable(const Board &board, Layout layout = Layout::WHOLE) {
+    const std::vector<std::vector<uint8_t>> structures = TableStructures(board);
+    std::vector<size_t> order = {0, 1, 2, 3, 4, 5, 6};
+    if (layout == Layout::PORTS_PAST_END) order = {0, 1, 2, 3, 6, 4, 5};
+    if (layout == Layout::CUT_BEFORE_PORTS) order = {0, 1, 2, 3};
     std::vector<uint8_t> table;
-    for (const std::vector<uint8_t> &structure : TableStructures(board)) {
-        table.insert(table.end(), structure.begin(), structure.end());
-    }
+    for (const size_t i : order) table.insert(table.end(), structures[i].begin(), structures[i].end());
     return table;
 }
 

@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 
 #include "healthdrv/linux/health_device.h"
+#include "smbios/table_location.h"
 #include "tools/firmware_table.h"
 
 namespace tesmaron::tool {
 
 using linux_device::DMI_ENTRIES_ROOT;
+using linux_device::DMI_ENTRY_POINT_PATH;
 using linux_device::DMI_TABLE_PATH;
 
 namespace {
@@ -44,6 +46,15 @@ PortList EntriesPorts() {
                   "the firmware's list of embedded network ports (" + raw + ") holds none");
 }
 
+// How far the kernel's table goes, from the entry point beside it, as the
+// library reads it; where that cannot be read, as the kernel's own copy.
+smbios::TableEnd KernelTableEnd() {
+    std::vector<uint8_t> entry_point;
+    if (ReadFileBytes(DMI_ENTRY_POINT_PATH, entry_point) != 0) return smbios::BARE_TABLE_END;
+    const smbios::TableLocation where = smbios::ReadEntryPoint(entry_point.data(), entry_point.size());
+    return where.fault == smbios::LocateFault::NONE ? smbios::TableEndOf(where) : smbios::BARE_TABLE_END;
+}
+
 }  // namespace
 
 PortList MachinePorts() {
@@ -52,7 +63,7 @@ PortList MachinePorts() {
     if (error == ENOENT) return EntriesPorts();
     if (Denied(error)) return Unreadable(NeedsRoot(DMI_TABLE_PATH));
     if (error != 0) return Unreadable(std::string(DMI_TABLE_PATH) + ": " + FileError(error));
-    return PortsFromTable(table.data(), table.size(), DMI_TABLE_PATH);
+    return PortsFromTable(table.data(), table.size(), KernelTableEnd(), DMI_TABLE_PATH);
 }
 
 }  // namespace tesmaron::tool
