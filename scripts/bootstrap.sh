@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev libbenchmark-dev valgrind clang-format
   llvm lld dpkg-dev lintian file dmidecode
   scdoc prometheus prometheus-node-exporter rpm rpmlint
-  udev initramfs-tools-core dracut-core
+  udev initramfs-tools-core dracut-core strace
 )
 
 missing=()

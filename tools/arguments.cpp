@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "machine_ports.h"
+
 namespace tesmaron::tool {
 
 namespace {
@@ -40,25 +42,25 @@ const char DETAILS[] =
     "  --prometheus      metrics in the Prometheus text format for the whole\n"
     "                    machine: tesmaron_read_success, tesmaron_port_info and\n"
     "                    tesmaron_ports\n"
-    "  --output FILE     write FILE instead of standard output ('-'), atomically:\n"
-    "                    a new file beside it, renamed over it (for collectors)\n"
+    "  --output FILE     write FILE instead of standard output ('-'): a file is\n"
+    "                    replaced atomically, by a new one renamed over it (for\n"
+    "                    collectors); a device or a pipe is written into\n"
     "  --from-dump FILE  another machine's ports, from a file written there by\n"
-    "                    'dmidecode --dump-bin' or a copy of its\n"
+    "                    'dmidecode --dump-bin' or a copy of a Linux machine's\n"
     "                    /sys/firmware/dmi/tables/DMI ('-': standard input); its\n"
     "                    interfaces are not known here ('-')\n"
     "  -h, --help        this text\n"
     "  --version         the version of tesmaron-ports\n"
     "  --                the end of the options\n"
     "\n"
-    "Options take their value as '--port 1' or '--port=1'. Reading this\n"
-    "machine's firmware table needs root.\n"
+    "Options take their value as '--port 1' or '--port=1'.\n"
     "\n"
     "Exit status: 0 when a port is found; 1 when the firmware's port list was\n"
     "read and no port answers; 2 on bad arguments, or output that cannot be\n"
-    "written; 3 when no port list could be read (no firmware table, not root,\n"
-    "a broken table or dump). The reason goes to standard error, and the output\n"
-    "is still written. On Linux a pipe closed by its reader ends the tool by\n"
-    "SIGPIPE, as it ends cat.\n";
+    "written; 3 when no port list could be read (none there, not allowed, a\n"
+    "broken or cut-short table or dump). The reason goes to standard error, and\n"
+    "the output is still written.\n"
+    "\n";
 
 // BB:DD.F or DDDD:BB:DD.F. The firmware's list names no PCI domain: its ports
 // are in domain 0000, and any other domain is refused with the reason.
@@ -132,7 +134,7 @@ std::optional<ExitStatus> ReadArguments(int argc, char **argv, Options &options)
     for (int option; (option = getopt_long(argc, argv, "+:h", LONG_OPTIONS, nullptr)) != -1;) {
         switch (option) {
             case HELP:
-                std::printf("%s%s", SYNOPSIS, DETAILS);
+                std::printf("%s%s%s", SYNOPSIS, DETAILS, MACHINE_HELP);
                 return ExitStatus::FOUND;
             case VERSION:
                 std::printf("tesmaron-ports %s\n", TESMARON_RELEASE);

@@ -12,4 +12,8 @@ namespace tesmaron::tool {
 // SMBIOS table itself.
 PortList MachinePorts();
 
+// The end of --help, at most 78 columns a line: where this system's port
+// list comes from, and what reading it needs.
+extern const char MACHINE_HELP[];
+
 }  // namespace tesmaron::tool

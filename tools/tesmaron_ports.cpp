@@ -38,7 +38,7 @@ bool Deliver(const std::string &text, const std::string &output) {
         std::perror("tesmaron-ports: standard output");
         return false;
     }
-    const std::string error = WriteFileAtomically(output, text);
+    const std::string error = WriteOutput(output, text);
     if (error.empty()) return true;
     std::fprintf(stderr, "tesmaron-ports: --output %s: %s\n", output.c_str(), error.c_str());
     return false;

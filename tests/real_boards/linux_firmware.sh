@@ -343,12 +343,54 @@ CASES
   # A cut answer is not "found": standard output that cannot be written.
   "$tool" --from-dump "$dumps/board-084.dump3" >/dev/full 2>/dev/null
   [[ $? -eq 2 ]] || { echo "FAIL a full standard output did not give exit 2"; failed=$((failed + 1)); }
+  local line
+  while read -r line; do
+    [[ $line == FAIL* ]] && failed=$((failed + 1)) && echo "$line"
+    count=$((count + 1))
+  done < <(unshare -m --propagation private "$BASH" "$0" outputs-inside "$tool" "$dumps" 2>&1)
   if ls -A "$dumps" | grep -q '^\.'; then
     echo "FAIL temporary files left in $dumps: $(ls -A "$dumps" | grep '^\.')"
     failed=$((failed + 1))
   fi
   echo "tesmaron-ports: $count cases, $failed failed"
   [[ $failed -eq 0 ]]
+}
+
+# --output into what is no regular file, as root in a namespace with a tmpfs
+# over /dev (the machine's own /dev is out of reach): a character device, a
+# link to it, a FIFO with a reader, /dev/stdout to a pipe, /dev/fd/1 to a
+# file; each keeps its kind. A 255-character name, written with mode 0644
+# under umask 077; SIGTERM while the file is written (its fsync held back
+# by strace) leaves nothing behind. A line per case: "ok" or "FAIL why".
+outputs_inside() {
+  local tool=$1 dumps=$2 want kinds name pid status
+  local run=("$tool" --from-dump "$dumps/board-084.dump3")
+  mount -t tmpfs none /dev && mknod -m 666 /dev/null c 1 3 && mkfifo /dev/fifo && ln -s null /dev/link &&
+    ln -s /proc/self/fd /dev/fd && ln -s /proc/self/fd/1 /dev/stdout || { echo "FAIL no /dev of its own"; return; }
+  want=$("${run[@]}") kinds=$(stat -c '%n %F' /dev/*)
+  check() { "${@:2}" && echo ok || echo "FAIL --output $1"; }
+  check "to a character device" "${run[@]}" --output /dev/null
+  check "to a link to one" "${run[@]}" --output /dev/link
+  timeout 5 cat /dev/fifo >"$dumps/fifo.out" &
+  check "to a FIFO" "${run[@]}" --output /dev/fifo
+  wait $!
+  check "to a FIFO: what its reader got" [ "$(cat "$dumps/fifo.out")" == "$want" ]
+  check "/dev/stdout to a pipe" [ "$("${run[@]}" --output /dev/stdout)" == "$want" ]
+  echo kept >"$dumps/stdout.out" && "${run[@]}" --output /dev/fd/1 >>"$dumps/stdout.out"
+  check "/dev/fd/1 to a file" [ "$(cat "$dumps/stdout.out")" == "kept"$'\n'"$want" ]
+  check ": /dev afterwards: $(stat -c '%n %F' /dev/* | xargs)" [ "$(stat -c '%n %F' /dev/*)" == "$kinds" ]
+  name=$(printf 'x%.0s' {1..255})
+  (umask 077 && "${run[@]}" --output "$dumps/$name")
+  check "to a 255-character name" [ "$(stat -c %a "$dumps/$name" 2>&1) $(cat "$dumps/$name")" == "644 $want" ]
+  command -v strace >/dev/null || { echo "FAIL strace is not installed (run 'make')"; return; }
+  strace -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=3000000 "${run[@]}" --output "$dumps/term.prom" &
+  for _ in $(seq 100); do ls -A "$dumps" | grep -q '^\.term' && break; sleep 0.02; done
+  pid=$(pgrep -P $!)
+  kill -TERM "$pid"
+  wait $!
+  status=$?
+  check ": SIGTERM while writing gave $status, left $(ls -A "$dumps" | grep term | xargs)" \
+    [ $status -eq 143 -a -z "$(ls -A "$dumps" | grep term)" ]
 }
 
 # Interfaces named eno<port> for every port but a disabled one.
@@ -430,6 +472,7 @@ step=${1:?step}
 shift
 case $step in
 inside) inside "$@" ;;
+outputs-inside) outputs_inside "$@" ;;
 boards | tool | demo | exporter)
   export BOARDS=$1 FIXTURE=$2
   set -- "$1" "${@:3}"

@@ -38,11 +38,18 @@ add_test(NAME wine.tesmaron-ports-driver-absent
 # makes one of its own, with no port list, so the reason names both.
 set_tests_properties(wine.tesmaron-ports-driver-absent PROPERTIES FIXTURES_REQUIRED WinePrefix
   PASS_REGULAR_EXPRESSION "no embedded network ports found: the health device [\\\\.]+ZolHlth cannot be opened \\(error 2[^)]*\\), and the firmware's SMBIOS table holds no list of embedded network ports \\(no type-209 structure\\)")
-# A dump read on Windows as on Linux; its metrics written atomically with
-# MoveFileEx.
+# Its help names what Windows reads and needs, nothing of Linux's.
+add_test(NAME wine.tesmaron-ports-help
+         COMMAND ${_wine} exec ${_prefix} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe --help)
+set_tests_properties(wine.tesmaron-ports-help PROPERTIES FIXTURES_REQUIRED WinePrefix RESOURCE_LOCK wine TIMEOUT 120
+  PASS_REGULAR_EXPRESSION "On Windows the port list comes from the health driver's device [\\.]+ZolHlth,\nwhich may need an administrator"
+  FAIL_REGULAR_EXPRESSION "root|On Linux|SIGPIPE")
+# A dump read on Windows as on Linux; the NUL device written into, not
+# replaced; its metrics written atomically with MoveFileEx.
 add_test(NAME wine.tesmaron-ports-from-dump
          COMMAND bash -c "set -e; \"$0\" \"$1\" dump3 \"$2/drive_c/tesmaron\" board-084
                           \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --pci 03:00.1
+                          \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --output NUL
                           \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --prometheus --output 'C:\\tesmaron\\tesmaron.prom'
                           cat \"$2/drive_c/tesmaron/tesmaron.prom\"; ls -A \"$2/drive_c/tesmaron\" | grep -c '^[.]' || true"
                  $<TARGET_FILE:firmware-fixture> ${CMAKE_CURRENT_LIST_DIR}/../real_boards/real-boards.txt ${_prefix}
@@ -51,7 +58,7 @@ set_tests_properties(wine.tesmaron-ports-from-dump PROPERTIES FIXTURES_REQUIRED 
   TIMEOUT 120 PASS_REGULAR_EXPRESSION
   "^4  03:00.1  -  02:00:5e:54:03:01\n# HELP tesmaron_read_success [^\n]*\n# TYPE tesmaron_read_success gauge\ntesmaron_read_success 1\n# HELP tesmaron_port_info [^\n]*\n# TYPE tesmaron_port_info gauge\ntesmaron_port_info{port=\"1\",pci=\"0000:04:00.0\",device=\"\"} 1\n.*tesmaron_ports 4\n0\n$")
 set_tests_properties(wine.driver-start PROPERTIES DEPENDS
-  "wine.driver-absent;wine.tesmaron-ports-driver-absent;wine.tesmaron-ports-from-dump")
+  "wine.driver-absent;wine.tesmaron-ports-driver-absent;wine.tesmaron-ports-help;wine.tesmaron-ports-from-dump")
 
 # The example, built against the unpacked win64 package (package.*win64*),
 # on the sample board.

@@ -57,6 +57,12 @@ smbios::TableEnd KernelTableEnd() {
 
 }  // namespace
 
+const char MACHINE_HELP[] =
+    "On Linux the port list is the kernel's copy of the firmware's SMBIOS table,\n"
+    "/sys/firmware/dmi/tables/DMI (/sys/firmware/dmi/entries before kernel 4.2),\n"
+    "which only root may read. A pipe closed by its reader ends the tool by\n"
+    "SIGPIPE, as it ends cat.\n";
+
 PortList MachinePorts() {
     std::vector<uint8_t> table;
     const int error = ReadFileBytes(DMI_TABLE_PATH, table);

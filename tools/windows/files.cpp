@@ -16,10 +16,39 @@ namespace tesmaron::tool {
 // The C runtime reads standard input as text unless told otherwise.
 void ReadStandardInputAsBytes() { _setmode(_fileno(stdin), _O_BINARY); }
 
-std::string WriteFileAtomically(const std::string &path, const std::string &text) {
+namespace {
+
+// A device (NUL, CON, COM1) or a pipe is written into, as cmd's redirection
+// would; a disk file is replaced. INVALID_HANDLE_VALUE when the path names
+// no device or pipe.
+HANDLE OpenDevice(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE || GetFileType(file) == FILE_TYPE_DISK) {
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+std::string WriteInto(HANDLE file, const std::string &text) {
+    DWORD written = 0;
+    const bool done =
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+    const DWORD error = done ? 0 : GetLastError();
+    CloseHandle(file);
+    return done ? "" : ErrorText(error);
+}
+
+}  // namespace
+
+std::string WriteOutput(const std::string &path, const std::string &text) {
+    if (HANDLE device = OpenDevice(path); device != INVALID_HANDLE_VALUE) return WriteInto(device, text);
     const size_t slash = path.find_last_of("\\/");
     const size_t base = slash == std::string::npos ? 0 : slash + 1;
-    const std::string stem = path.substr(0, base) + "." + path.substr(base) + ".";
+    // Hidden by its dot, and cut to stay a name the file system takes (255
+    // characters with the 16 added).
+    const std::string stem = path.substr(0, base) + "." + path.substr(base).substr(0, 255 - 16) + ".";
     // CREATE_NEW never opens what is already there, a link included; the
     // name is tried again only when it is taken.
     std::string temporary;

@@ -28,13 +28,20 @@ std::vector<uint8_t> RawSmbiosTable() {
 
 }  // namespace
 
+const char MACHINE_HELP[] =
+    "On Windows the port list comes from the health driver's device \\\\.\\ZolHlth,\n"
+    "which may need an administrator; where the driver is not installed, from\n"
+    "the firmware's SMBIOS table, which Windows gives every program\n"
+    "(GetSystemFirmwareTable).\n";
+
 PortList MachinePorts() {
     HANDLE device = CreateFileA(HEALTH_DEVICE_PATH, HEALTH_DEVICE_ACCESS, HEALTH_DEVICE_SHARE, nullptr,
                                 HEALTH_DEVICE_DISPOSITION, 0, nullptr);
     std::string driver;
     if (device == INVALID_HANDLE_VALUE) {
-        driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " cannot be opened (" +
-                 ErrorText(GetLastError()) + ")";
+        const DWORD error = GetLastError();
+        driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " cannot be opened (" + ErrorText(error) +
+                 (error == ERROR_ACCESS_DENIED ? "; it needs an administrator)" : ")");
     } else {
         // The exchange the library makes at load, into a reply area of the
         // tool's own, so that the whole of each entry can be read.
