@@ -140,6 +140,25 @@ MEMBERS
   for package in "${packages[@]}"; do
     [[ $(ar t "$package" | grep '^data') == data.tar.xz ]] || fail "${package##*/} is not compressed with xz"
   done
+  # As an admin's dpkg installs them, maintainer scripts and all, in a
+  # scratch root: install, enable the timer, remove, install again; the
+  # timer can still be enabled.
+  scratch=$work/scratch timer=tesmaron-ports-textfile.timer
+  mkdir -p "$scratch/var/lib/dpkg/info" "$scratch/var/lib/dpkg/updates" && touch "$scratch/var/lib/dpkg/status"
+  in_scratch() {
+    dpkg --root="$scratch" --force-script-chrootless --force-depends --log=/dev/null "$@" >"$work/dpkg.log" 2>&1 ||
+      fail "dpkg $*: $(cat "$work/dpkg.log")"
+  }
+  enable_timer() {
+    systemctl --root="$scratch" enable $timer >/dev/null 2>&1 ||
+      fail "the timer cannot be enabled $1: $(systemctl --root="$scratch" enable $timer 2>&1)"
+  }
+  debs=("$(printf '%s\n' "${packages[@]}" | grep /libtesmaron1_)" "$(printf '%s\n' "${packages[@]}" | grep /tesmaron-tools_)")
+  in_scratch -i "${debs[@]}"
+  enable_timer "once installed"
+  in_scratch -r tesmaron-tools
+  in_scratch -i "${debs[1]}"
+  enable_timer "after remove and install"
   findings=$(lintian --pedantic "${packages[@]}" 2>&1 | grep -E '^[EW]:' || true)
   [[ -z $findings ]] || fail "lintian:
 $findings"

@@ -47,6 +47,7 @@ add_test(NAME prometheus.rules COMMAND promtool test rules ${CMAKE_CURRENT_SOURC
 foreach(step rules initramfs)
   add_test(NAME udev.${step} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/udev/udev_test.sh ${step} ${TESMARON_DIST_DIR})
 endforeach()
+add_test(NAME udev.names COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/udev/udev_test.sh names $<TARGET_FILE:tesmaron_port_id>)
 set_tests_properties(real-boards.linux tesmaron-ports.linux prometheus.node-exporter udev.rules udev.initramfs
                      PROPERTIES SKIP_RETURN_CODE 77)
 # make check runs the tests side by side, one per core: the longest start

@@ -6,6 +6,7 @@
 #   udev_test.sh initramfs DIST    an image from mkinitramfs and from dracut, listed
 #   udev_test.sh timing DIST BOARDS FIXTURE
 #                                  udev's program beside dmidecode -t 209 (make bench)
+#   udev_test.sh names PROGRAM     the program on PCI names as udev may give them
 # Exits 77 (skipped), with the reason, where no namespace can be made.
 set -uo pipefail
 step=$1
@@ -79,32 +80,53 @@ CASES
 }
 
 # In the namespace: stand-ins for a kernel's module folder and configuration,
-# which mkinitramfs needs; an image from each builder into OUT.
+# which mkinitramfs needs, and udev's /etc/udev/rules.d of its own; with
+# "off", an admin's 77-tesmaron.rules there that is a link to /dev/null. An
+# image from mkinitramfs into OUT/initramfs-tools[-off].img, and with "off"
+# one from dracut, OUT/dracut.img, at the same time.
 inside_initramfs() {
-  local out=$1 version=6.1.0-tesmaron standin=$1/standin
+  local out=$1 override=$2 version=6.1.0-tesmaron standin=$1/standin-$2 image
   mkdir -p "$standin/usr/lib/modules/$version" "$standin/boot" "$standin/upper" "$standin/work"
   echo CONFIG_RD_GZIP=y >"$standin/boot/config-$version"
   touch "$standin/usr/lib/modules/$version/modules."{order,builtin}
   mount -t overlay overlay -o "lowerdir=$standin/usr:$ROOT/usr:/usr,upperdir=$standin/upper,workdir=$standin/work" /usr &&
-    mount --bind "$standin/boot" /boot || return 1
-  # Both at once; dracut's image uncompressed, since only its list is read.
-  mkinitramfs -o "$out/initramfs-tools.img" "$version" >"$out/mkinitramfs.log" 2>&1 &
+    mount --bind "$standin/boot" /boot && mount -t tmpfs none /etc/udev/rules.d || return 1
+  image=$out/initramfs-tools.img
+  [[ $override == off ]] && ln -s /dev/null /etc/udev/rules.d/77-tesmaron.rules && image=$out/initramfs-tools-off.img
+  mkinitramfs -o "$image" "$version" >"$image.log" 2>&1 &
   local mkinitramfs=$!
-  dracut --no-kernel --no-compress --force "$out/dracut.img" >"$out/dracut.log" 2>&1 || { cat "$out/dracut.log"; return 1; }
-  wait $mkinitramfs || { cat "$out/mkinitramfs.log"; return 1; }
+  # dracut's image uncompressed, since only its list is read.
+  if [[ $override == off ]] && ! dracut --no-kernel --no-compress --force "$out/dracut.img" >"$out/dracut.log" 2>&1; then
+    cat "$out/dracut.log"
+    return 1
+  fi
+  wait $mkinitramfs || { cat "$image.log"; return 1; }
 }
 
+# The images with the rule, its program and the library, whatever they
+# hold them as; and an admin's rule winning over the packaged one: in
+# mkinitramfs' image the rule is empty, in dracut's a link to /dev/null in
+# /etc/udev/rules.d, which udev reads first.
 run_initramfs() {
-  local builder file failed=0 held
-  unshare -m "$BASH" "$0" inside-initramfs "$WORK" || return 1
-  for builder in initramfs-tools dracut; do
-    if [[ $builder == dracut ]]; then held=$(lsinitrd "$WORK/dracut.img" | sed 's/ -> .*//; s/.* //')
-    else held=$(lsinitramfs "$WORK/initramfs-tools.img"); fi
-    held=$(grep -E '(/77-tesmaron.rules|/tesmaron_port_id|/libtesmaron\.so.*)$' <<<"$held" | sort)
-    printf '%s image holds:\n%s\n' "$builder" "$(sed 's/^/  /' <<<"$held")"
-    for file in udev/rules.d/77-tesmaron.rules udev/tesmaron_port_id libtesmaron.so.1; do
-      grep -q "/$file$" <<<"$held" || { echo "FAIL the $builder image has no $file"; failed=$((failed + 1)); }
-    done
+  local image path failed=0 held want
+  unshare -m "$BASH" "$0" inside-initramfs "$WORK" - &
+  local plain=$!
+  unshare -m "$BASH" "$0" inside-initramfs "$WORK" off && wait $plain || return 1
+  for image in initramfs-tools initramfs-tools-off dracut; do
+    # PATH SIZE, or PATH -> TARGET, of the files that are ours.
+    if [[ $image == dracut ]]; then held=$(lsinitrd "$WORK/dracut.img" | awk '{print $9, ($10 == "->" ? "-> " $11 : $5)}')
+    else held=$(lsinitramfs -l "$WORK/$image.img" | awk '{print $9, ($10 == "->" ? "-> " $11 : $5)}'); fi
+    held=$(grep -E '(/77-tesmaron.rules|/tesmaron_port_id|/libtesmaron\.so[^ ]*) ' <<<"$held" | sort)
+    printf '%s image holds:\n%s\n' "$image" "$(sed 's/^/  /' <<<"$held")"
+    # PATH then SIZE (a pattern) or -> TARGET
+    want="lib/udev/rules.d/77-tesmaron.rules [1-9]
+lib/udev/tesmaron_port_id [1-9]
+libtesmaron.so.1 ->"
+    [[ $image == initramfs-tools-off ]] && want=${want/rules \[1-9\]/rules 0}
+    [[ $image == dracut ]] && want+=$'\netc/udev/rules.d/77-tesmaron.rules -> /dev/null'
+    while read -r path size; do
+      grep -qE "(^|/)$path $size" <<<"$held" || { echo "FAIL the $image image has no $path $size"; failed=$((failed + 1)); }
+    done <<<"$want"
   done
   [[ $failed -eq 0 ]]
 }
@@ -133,7 +155,46 @@ inside_timing() {
   done
 }
 
+# NAME | EXIT ("0-": prints nothing). A well-formed name in another domain
+# than 0000 (a VMD domain has five digits) prints nothing; anything but
+# exactly DOMAIN:BB:DD.F in hex gives the usage and 2.
+run_names() {
+  local program=$1 name status failed=0 count=0 out err
+  while IFS='|' read -r name status; do
+    count=$((count + 1))
+    out=$("$program" ${name:+"$name"} 2>"$WORK/err")
+    err=$?
+    if [[ $err -ne ${status%-} || ($status == *- && -n $out) ||
+      $(grep -c '^usage: tesmaron_port_id' "$WORK/err") -ne $((err == 2)) ]]; then
+      failed=$((failed + 1))
+      echo "FAIL tesmaron_port_id '$name': exit $err, output '$out', $(cat "$WORK/err")"
+    fi
+  done <<CASES
+0000:02:00.0|0
+10000:02:00.0|0-
+0001:02:00.0|0-
+ABCD:7f:1f.7|0-
+0000:-1:00.0|2
+ 0000:02:00.0|2
+0x0:02:00.0|2
+-0:02:00.0|2
+000:02:00.0|2
+0000:2:00.0|2
+0000:02:20.0|2
+0000:02:00.8|2
+0000:02:00.0 |2
+|2
+CASES
+  echo "tesmaron_port_id: $count names, $failed failed"
+  [[ $failed -eq 0 ]]
+}
+
 case $step in
+names)
+  WORK=$(mktemp -d /tmp/tesmaron-udev-XXXXXX)
+  trap 'rm -rf "$WORK"' EXIT
+  run_names "$2"
+  ;;
 rules | initramfs | timing)
   WORK=$(mktemp -d /tmp/tesmaron-udev-XXXXXX) ROOT=$WORK/root
   export WORK ROOT

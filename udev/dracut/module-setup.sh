@@ -17,6 +17,16 @@ depends() {
 
 install() {
     inst_rules 77-tesmaron.rules
+    # An admin's rule of the same name wins, as in the running system: an
+    # edited copy, or a link to /dev/null that switches it off. dracut itself
+    # takes rules from /etc only into host-only images; this, into every one.
+    local admin="$dracutsysrootdir/etc/udev/rules.d/77-tesmaron.rules"
+    if [[ -L $admin && $(readlink -f "$admin") == /dev/null ]]; then
+        inst_dir /etc/udev/rules.d
+        ln -sfn /dev/null "$initdir/etc/udev/rules.d/77-tesmaron.rules"
+    elif [[ -e $admin ]]; then
+        inst_simple "$admin" /etc/udev/rules.d/77-tesmaron.rules
+    fi
     # With the libraries it needs: libtesmaron.so.1 and the C library.
     inst_binary "$udevdir/tesmaron_port_id"
 }
