@@ -1,21 +1,16 @@
 # The two commands of the README:
-#   make        installs missing toolchain packages, builds dist/: libraries and release packages
+#   make        installs missing toolchain packages, builds dist/: libraries, the source
+#               tarball and the release packages
 #   make check  builds, then runs every test and ends with CTest's summary
-PRESETS := x86 x64 linux rpm sanitize
+PRESETS := x86 x64 linux sanitize
 DIST := dist
 # The release, from the newest entry of the changelog, its one place.
 VERSION := $(shell sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' CHANGELOG)
-PACKAGES := $(DIST)/tesmaron-$(VERSION)-win32.zip $(DIST)/tesmaron-$(VERSION)-win64.zip \
-            $(DIST)/libtesmaron1_$(VERSION)_amd64.deb $(DIST)/libtesmaron-dev_$(VERSION)_amd64.deb \
-            $(DIST)/tesmaron-tools_$(VERSION)_amd64.deb \
-            $(DIST)/libtesmaron1-dbgsym_$(VERSION)_amd64.deb $(DIST)/tesmaron-tools-dbgsym_$(VERSION)_amd64.deb \
-            $(DIST)/tesmaron-libs-$(VERSION)-1.x86_64.rpm $(DIST)/tesmaron-devel-$(VERSION)-1.x86_64.rpm \
-            $(DIST)/tesmaron-$(VERSION)-1.x86_64.rpm \
-            $(DIST)/tesmaron-libs-debuginfo-$(VERSION)-1.x86_64.rpm $(DIST)/tesmaron-debuginfo-$(VERSION)-1.x86_64.rpm
+TARBALL := $(DIST)/tesmaron-$(VERSION).tar.gz
 
-.PHONY: all bootstrap build dist package check demo fuzz bench format clean
+.PHONY: all bootstrap build libraries dist package check demo fuzz bench format clean
 
-all: dist package
+all: libraries package
 
 bootstrap:
 	@scripts/bootstrap.sh
@@ -28,7 +23,9 @@ configure-%: bootstrap
 build: $(addprefix configure-,$(PRESETS))
 	@for p in $(PRESETS); do cmake --build --preset $$p || exit 1; done
 
-dist: build
+# The libraries as built, into dist/: the Windows DLLs with their import
+# libraries and export list, the Linux shared object stripped.
+libraries: build
 	@mkdir -p $(DIST)/include $(DIST)/linux
 	@cp include/tesmaron.h $(DIST)/include/
 	@for a in x86 x64; do \
@@ -37,23 +34,31 @@ dist: build
 	     library/tesmaron.def $(DIST)/$$a/ || exit 1; \
 	done
 	@rm -f $(DIST)/linux/libtesmaron.so*
-	@cp -P build/linux/libtesmaron.so build/linux/libtesmaron.so.1 build/linux/libtesmaron.so.$(VERSION) $(DIST)/linux/
-	@echo "dist/: $$(cd $(DIST) && find . -not -type d -not -name '*.zip' -not -name '*.deb' -not -name '*.rpm' | sort | tr '\n' ' ')"
+	@cp -P build/linux/libtesmaron.so build/linux/libtesmaron.so.1 $(DIST)/linux/
+	@objcopy --strip-unneeded build/linux/libtesmaron.so.$(VERSION) $(DIST)/linux/libtesmaron.so.$(VERSION)
+	@echo "dist/: $$(cd $(DIST) && find include linux x86 x64 -not -type d | sort | tr '\n' ' ')"
 
-# The release packages: made by CPack in the Windows and Debian build trees,
-# by rpmbuild in the rpm one.
-package: build
-	@rm -f $(DIST)/*.zip $(DIST)/*.deb $(DIST)/*.rpm
-	@for p in x86 x64 linux; do \
+# The release source, dist/tesmaron-VERSION.tar.gz; replaced only when its
+# bytes change.
+dist: bootstrap
+	@scripts/dist.sh $(TARBALL)
+
+# The release packages: the Windows zips from CPack in their build trees;
+# the Linux packages as distributions build them, from the tarball
+# (dpkg-buildpackage, rpmbuild -ta), again only when it has changed.
+package: build dist
+	@rm -f $(DIST)/*.zip
+	@for p in x86 x64; do \
 	  rm -rf build/$$p/packages; \
 	  (cd build/$$p && cpack >cpack.log 2>&1) || { cat build/$$p/cpack.log; exit 1; }; \
-	done; \
-	cmake --build build/rpm --target rpm-packages >/dev/null || exit 1; \
-	for p in x86 x64 linux rpm; do \
-	  cp build/$$p/packages/*.zip build/$$p/packages/*.deb build/$$p/packages/*.rpm $(DIST)/ 2>/dev/null; \
-	done; \
-	for f in $(PACKAGES); do [ -f $$f ] || { echo "package: $$f was not made" >&2; exit 1; }; done
-	@echo "packages: $(notdir $(PACKAGES))"
+	  cp build/$$p/packages/*.zip $(DIST)/ || exit 1; \
+	done
+	@$(MAKE) --no-print-directory $(DIST)/.deb-made $(DIST)/.rpm-made
+	@echo "packages: $$(cd $(DIST) && ls *.zip *.deb *.dsc *.rpm | tr '\n' ' ')"
+
+$(DIST)/.deb-made $(DIST)/.rpm-made: $(DIST)/.%-made: $(TARBALL)
+	@scripts/linux_packages.sh $* $(TARBALL) $(DIST)
+	@touch $@
 
 # The tests side by side, as many at once as the machine has cores.
 check: all
@@ -98,7 +103,7 @@ fuzz: build
 
 # Lookup timings beside a find_if baseline, then instructions per call; then
 # udev's program beside dmidecode, whole processes, as the packages install it.
-bench: build package
+bench: all
 	build/linux/tests/bench/lookup_bench --benchmark_min_time=0.2 --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	tests/bench/icount.sh build/linux/tests/bench/lookup_icount

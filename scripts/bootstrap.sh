@@ -9,9 +9,9 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   clang libclang-rt-14-dev libbenchmark-dev valgrind clang-format
-  llvm lld dpkg-dev lintian file dmidecode
-  scdoc prometheus prometheus-node-exporter rpm rpmlint
-  udev initramfs-tools-core dracut-core strace
+  llvm lld dpkg-dev debhelper lintian file dmidecode
+  scdoc prometheus prometheus-node-exporter rpm rpmlint elfutils
+  systemd udev initramfs-tools-core dracut-core strace
 )
 
 missing=()
