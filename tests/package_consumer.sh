@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Unpacks the release packages of one kind into a temporary tree as a user's
-# system would hold them, checks what each holds and says of itself, and
-# builds the example against the tree as a user would: with
-# find_package(tesmaron CONFIG), and on Linux also through pkg-config.
+# The release packages of one kind, checked as their users meet them: the
+# Windows zips unpacked, with exactly the files they should hold; the Linux
+# packages through their distribution's own checks (lintian on the whole
+# upload, rpmlint), through an administrator's install, enable, remove,
+# install again and purge in a scratch root, maintainer scripts and all; and
+# for every kind the example built against the package as a user would
+# (find_package(tesmaron CONFIG), and on Linux also pkg-config).
 #   package_consumer.sh SOURCE_DIR DIST_DIR OUT_DIR PACKAGE...
-# PACKAGE is one Windows zip, or the Debian or the RPM packages, the debug
-# ones included.
-# The win64 example is left in OUT_DIR, for its run under Wine.
+# PACKAGE is one Windows zip, or the Debian packages (the .changes first), or
+# the RPMs, the debug ones included. The win64 example is left in OUT_DIR,
+# for its run under Wine.
 set -euo pipefail
 source_dir=$1 dist=$2 out=$3
 shift 3
@@ -20,176 +23,127 @@ what=
 
 # The release the packages must carry, from the one place it is kept.
 version=$(sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' "$source_dir/CHANGELOG")
-deb_lib=usr/lib/x86_64-linux-gnu
 cmake_files="cmake/tesmaron/tesmaronConfig.cmake cmake/tesmaron/tesmaronConfigVersion.cmake
   cmake/tesmaron/tesmaronTargets-release.cmake cmake/tesmaron/tesmaronTargets.cmake"
-tools_files="bin/tesmaron-ports lib/systemd/system/tesmaron-ports-textfile.service
-  lib/systemd/system/tesmaron-ports-textfile.timer share/man/man1/tesmaron-ports.1.gz
-  lib/systemd/system/tesmaron-ports-textfile.service.d/textfile-folder.conf
-  lib/dracut/modules.d/90tesmaron/module-setup.sh"
-# Debug symbols by build ID (ID here; the IDs themselves are checked against
-# the binaries below): one file for the library, two for the tools.
-debug_file=usr/lib/debug/.build-id/ID.debug
-# udev's folder is /lib/udev on Debian, /usr/lib/udev in the RPMs.
-udev_files="lib/udev/tesmaron_port_id lib/udev/rules.d/77-tesmaron.rules"
-# What each package holds, every file and link, paths from its root.
+# What a zip holds, every file, paths from its root: nothing else checks it.
 expected_files() {
-  case $(basename "$1") in
-  *-win32.zip | *-win64.zip)
-    echo "LICENSE README.md bin/tesmaron-ports.exe bin/tesmaron.dll include/tesmaron.h
-      $(sed 's|cmake/|lib/cmake/|g' <<<"$cmake_files") lib/libtesmaron.dll.a lib/tesmaron.def lib/tesmaron.lib" ;;
-  libtesmaron1_*.deb)
-    echo "$deb_lib/libtesmaron.so.1 $deb_lib/libtesmaron.so.$version
-      usr/share/doc/libtesmaron1/changelog.gz usr/share/doc/libtesmaron1/copyright" ;;
-  libtesmaron-dev_*.deb)
-    echo "usr/include/tesmaron.h $(sed "s|cmake/|$deb_lib/cmake/|g" <<<"$cmake_files") $deb_lib/libtesmaron.so
-      $deb_lib/pkgconfig/tesmaron.pc usr/share/doc/libtesmaron-dev/README.md
-      usr/share/doc/libtesmaron-dev/changelog.gz usr/share/doc/libtesmaron-dev/copyright" ;;
-  tesmaron-tools_*.deb)
-    echo "$(sed 's|\([a-z][^ ]*\)|usr/\1|g' <<<"$tools_files") $udev_files
-      usr/share/initramfs-tools/hooks/tesmaron usr/share/doc/tesmaron-tools/README.md
-      usr/share/doc/tesmaron-tools/changelog.gz usr/share/doc/tesmaron-tools/copyright
-      usr/share/doc/tesmaron-tools/examples/tesmaron-ports.rules.yml" ;;
-  libtesmaron1-dbgsym_*.deb) echo "$debug_file usr/share/doc/libtesmaron1-dbgsym" ;;
-  tesmaron-tools-dbgsym_*.deb) echo "$debug_file $debug_file usr/share/doc/tesmaron-tools-dbgsym" ;;
-  tesmaron-libs-debuginfo-*.rpm) echo "$debug_file" ;;
-  tesmaron-debuginfo-*.rpm) echo "$debug_file $debug_file" ;;
-  tesmaron-libs-*.rpm)
-    echo "usr/lib64/libtesmaron.so.1 usr/lib64/libtesmaron.so.$version usr/share/licenses/tesmaron-libs/LICENSE" ;;
-  tesmaron-devel-*.rpm)
-    echo "usr/include/tesmaron.h $(sed 's|cmake/|usr/lib64/cmake/|g' <<<"$cmake_files") usr/lib64/libtesmaron.so
-      usr/lib64/pkgconfig/tesmaron.pc usr/share/doc/tesmaron-devel/README.md
-      usr/share/licenses/tesmaron-devel/LICENSE" ;;
-  tesmaron-*.rpm)
-    echo "$(sed 's|\([a-z][^ ]*\)|usr/\1|g' <<<"$tools_files") $(sed 's|lib/udev|usr/lib/udev|g' <<<"$udev_files")
-      usr/share/doc/tesmaron/README.md
-      usr/share/doc/tesmaron/examples/tesmaron-ports.rules.yml usr/share/licenses/tesmaron/LICENSE" ;;
-  *) fail "not a package this script knows" ;;
-  esac
-}
-
-# Every file and link a package holds, without folders.
-held_files() {
-  case $1 in
-  *.zip) cmake -E tar tf "$1" | grep -v '/$' ;;
-  *.deb) dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' ;;
-  *.rpm) rpm -qp --qf '[%{FILEMODES:perms} %{FILENAMES}\n]' "$1" | awk '$1 !~ /^d/ {print substr($2, 2)}' ;;
-  esac
+  echo "LICENSE README.md bin/tesmaron-ports.exe bin/tesmaron.dll include/tesmaron.h
+    $(sed 's|cmake/|lib/cmake/|g' <<<"$cmake_files") lib/libtesmaron.dll.a lib/tesmaron.def lib/tesmaron.lib"
 }
 
 words() { tr -s ' \n' '\n' | sed '/^$/d' | sort | tr '\n' ' '; }
 
-for package in "${packages[@]}"; do
-  what=${package##*/}
-  got=$(held_files "$package" | sed -E 's|\.build-id/[0-9a-f]{2}/[0-9a-f]{38}\.debug$|.build-id/ID.debug|' | words)
-  want=$(expected_files "$package" | words)
-  [[ $got == "$want" ]] || fail "holds: $got
-expected: $want"
-done
-what=
+# An administrator's life with the tools, maintainer scripts and all, in the
+# scratch root ROOT whose node exporter reads TEXTFILE: installed, the timer
+# is not enabled, and the admin can enable it; removed and installed again,
+# the admin can enable it again; with metrics written, purged (erased, for
+# RPM), nothing of the tools is left: no unit, no link of the timer, no
+# memory of it, no metrics file. install_tools, remove_tools and
+# purge_tools say how, for the kind.
+timer=tesmaron-ports-textfile.timer
+admin_cycle() {
+  local root=$1 prom=$1$2/tesmaron.prom left
+  enable_timer() {
+    systemctl --root="$root" enable $timer >/dev/null 2>&1 ||
+      fail "the timer cannot be enabled $1: $(systemctl --root="$root" enable $timer 2>&1)"
+  }
+  install_tools
+  [[ ! -e $root/etc/systemd/system/timers.target.wants/$timer ]] || fail "installing enabled the timer"
+  enable_timer "once installed"
+  remove_tools
+  install_tools
+  enable_timer "after remove and install"
+  mkdir -p "${prom%/*}" && echo "tesmaron_ports 4" >"$prom"
+  purge_tools
+  left=$(find "$root"/{etc,var/lib,lib,usr/lib}/systemd "$prom" -name '*tesmaron*' 2>/dev/null || true)
+  [[ -z $left ]] || fail "purged, it left: $left"
+}
 
 root=$work/root
 mkdir -p "$root"
 case ${packages[0]} in
 *-win32.zip) kind=x86 toolchain=mingw-x86 ;;
 *-win64.zip) kind=x64 toolchain=mingw-x64 ;;
-*.deb) kind=deb toolchain= lib=lib/x86_64-linux-gnu ;;
+*.changes) kind=deb toolchain= lib=lib/x86_64-linux-gnu ;;
 *.rpm) kind=rpm toolchain= lib=lib64 ;;
 esac
 
 case $kind in
 x86 | x64)
+  what=${packages[0]##*/}
+  got=$(cmake -E tar tf "${packages[0]}" | grep -v '/$' | words)
+  [[ $got == "$(expected_files | words)" ]] || fail "holds: $got
+expected: $(expected_files | words)"
+  what=
   (cd "$root" && cmake -E tar xf "${packages[0]}")
   cmp "$root/bin/tesmaron.dll" "$dist/$kind/tesmaron.dll" || fail "its tesmaron.dll is not dist's"
   ;;
 deb)
-  for package in "${packages[@]}"; do dpkg-deb -x "$package" "$root"; done
-  root=$root/usr
-  cmp "$root/$lib/libtesmaron.so.$version" "$dist/linux/libtesmaron.so.$version" || fail "its library is not dist's"
-  # Real metadata: dependencies computed from the objects; the library's
-  # shlibs and symbols agreeing on the first version with today's
-  # functions; the loader's cache and the initramfs following by trigger;
-  # the units as dh_installsystemd --no-enable leaves them (never started);
-  # the debug packages' fields. No lintian error or warning, not even a
-  # pedantic one.
-  # PACKAGE CONTROL-MEMBER TEXT-IT-HOLDS ("!TEXT": does not hold, "!": no such member)
-  while read -r name member text; do
-    held=$(dpkg-deb --info "$(printf '%s\n' "${packages[@]}" | grep "/${name}_")" "$member" 2>/dev/null) || held=!
-    if [[ $text == ! ]]; then [[ $held == ! ]] || fail "$name has a $member"
-    elif [[ $text == !* ]]; then ! grep -qF -- "${text#!}" <<<"$held" || fail "$name $member holds ${text#!}"
-    else grep -qF -- "$text" <<<"$held" || fail "$name $member: $held
-does not hold: $text"; fi
-  done <<MEMBERS
-libtesmaron1 control Depends: libc6 (>=
-libtesmaron-dev control Depends: libtesmaron1 (= $version)
-tesmaron-tools control Depends: libtesmaron1 (= $version), libc6
-libtesmaron1-dbgsym control Depends: libtesmaron1 (= $version)
-tesmaron-tools-dbgsym control Depends: tesmaron-tools (= $version)
-libtesmaron1 control Multi-Arch: same
-libtesmaron-dev control Multi-Arch: same
-libtesmaron1-dbgsym control Multi-Arch: same
-tesmaron-tools-dbgsym control Auto-Built-Package: debug-symbols
-libtesmaron1 shlibs libtesmaron 1 libtesmaron1 (>= 1.0.0)
-libtesmaron1 triggers activate-noawait ldconfig
-libtesmaron1 postinst !
-tesmaron-tools triggers activate-noawait update-initramfs
-tesmaron-tools postinst deb-systemd-helper update-state 'tesmaron-ports-textfile.timer'
-tesmaron-tools prerm deb-systemd-invoke stop 'tesmaron-ports-textfile.timer'
-tesmaron-tools postrm deb-systemd-helper purge 'tesmaron-ports-textfile.timer'
-MEMBERS
-  for package in "${packages[@]}"; do
-    [[ $(ar t "$package" | grep '^data') == data.tar.xz ]] || fail "${package##*/} is not compressed with xz"
+  # The upload as a sponsor checks it: no lintian error or warning on the
+  # source and the binaries, not even a pedantic one.
+  findings=$(lintian --pedantic "${packages[0]}" 2>&1 | grep -E '^[EW]:' || true)
+  [[ -z $findings ]] || fail "lintian:
+$findings"
+  debs=("${packages[@]:1}")
+  deb() { printf '%s\n' "${debs[@]}" | grep "/$1_"; }
+  # What no other check would see: the library and its development files
+  # install for several architectures side by side; the tools' dependency
+  # on the library is computed, from the first version with its functions.
+  for name in libtesmaron1 libtesmaron-dev; do
+    [[ $(dpkg-deb -f "$(deb $name)" Multi-Arch) == same ]] || fail "$name is not Multi-Arch: same"
   done
-  # As an admin's dpkg installs them, maintainer scripts and all, in a
-  # scratch root: install, enable the timer, remove, install again; the
-  # timer can still be enabled.
-  scratch=$work/scratch timer=tesmaron-ports-textfile.timer
+  [[ $(dpkg-deb -f "$(deb tesmaron-tools)" Depends) == *"libtesmaron1 (>= 1.0.0)"* ]] ||
+    fail "tesmaron-tools depends: $(dpkg-deb -f "$(deb tesmaron-tools)" Depends)"
+  [[ $(dpkg-deb -f "$(deb tesmaron-tools)" Suggests) == *prometheus-node-exporter* ]] ||
+    fail "tesmaron-tools does not suggest the node exporter"
+  scratch=$work/scratch
   mkdir -p "$scratch/var/lib/dpkg/info" "$scratch/var/lib/dpkg/updates" && touch "$scratch/var/lib/dpkg/status"
   in_scratch() {
     dpkg --root="$scratch" --force-script-chrootless --force-depends --log=/dev/null "$@" >"$work/dpkg.log" 2>&1 ||
       fail "dpkg $*: $(cat "$work/dpkg.log")"
   }
-  enable_timer() {
-    systemctl --root="$scratch" enable $timer >/dev/null 2>&1 ||
-      fail "the timer cannot be enabled $1: $(systemctl --root="$scratch" enable $timer 2>&1)"
-  }
-  debs=("$(printf '%s\n' "${packages[@]}" | grep /libtesmaron1_)" "$(printf '%s\n' "${packages[@]}" | grep /tesmaron-tools_)")
-  in_scratch -i "${debs[@]}"
-  enable_timer "once installed"
-  in_scratch -r tesmaron-tools
-  in_scratch -i "${debs[1]}"
-  enable_timer "after remove and install"
-  findings=$(lintian --pedantic "${packages[@]}" 2>&1 | grep -E '^[EW]:' || true)
-  [[ -z $findings ]] || fail "lintian:
-$findings"
+  install_tools() { in_scratch -i "$(deb libtesmaron1)" "$(deb tesmaron-tools)"; }
+  remove_tools() { in_scratch -r tesmaron-tools; }
+  purge_tools() { in_scratch -P tesmaron-tools; }
+  admin_cycle "$scratch" /var/lib/prometheus/node-exporter
+  for package in "${debs[@]}"; do dpkg-deb -x "$package" "$root"; done
+  root=$root/usr
   ;;
 rpm)
-  # Installed as rpm installs them, into a scratch root of its own.
-  rpm --root "$root" --initdb
-  rpm -i --root "$root" --nodeps --noscripts "${packages[@]}" || fail "rpm could not install them"
-  root=$root/usr
-  requires=$(rpm -qp --requires "${packages[@]}") provides=$(rpm -qp --provides "${packages[@]}")
-  grep -qx 'libtesmaron.so.1()(64bit)' <<<"$provides" || fail "nothing provides libtesmaron.so.1()(64bit)"
-  grep -qx 'libtesmaron.so.1()(64bit)' <<<"$requires" || fail "the tool does not require libtesmaron.so.1()(64bit)"
-  [[ $(grep -c "^tesmaron-libs(x86-64) = $version-1\$" <<<"$requires") -eq 2 ]] ||
-    fail "tool and devel do not require tesmaron-libs"
-  grep -qx "pkgconfig(tesmaron) = $version" <<<"$provides" || fail "nothing provides pkgconfig(tesmaron) = $version"
-  # One source package, nothing relocatable, the licence marked as such in
-  # every package but the debug ones.
-  for package in "${packages[@]}"; do
-    what=${package##*/}
-    [[ $(rpm -qp --qf '%{SOURCERPM} %{PREFIXES}' "$package") == "tesmaron-$version-1.src.rpm (none)" ]] ||
-      fail "source package and prefixes: $(rpm -qp --qf '%{SOURCERPM} %{PREFIXES}' "$package")"
-    licences=$(rpm -qp --qf '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' "$package" | grep -c '^l.* /usr/share/licenses/.*/LICENSE$' || true)
-    [[ $licences -eq $([[ $package == *-debuginfo-* ]] && echo 0 || echo 1) ]] || fail "$licences files tagged %license"
-  done
-  what=
-  # Scriptlets for the units (%systemd_post, _preun, _postun) and ldconfig.
-  [[ $(rpm -qp --scripts "${packages[@]}" | grep -cE '^(postinstall|preuninstall|postuninstall) ') -eq 5 ]] ||
-    fail "scriptlets: $(rpm -qp --scripts "${packages[@]}")"
   findings=$(rpmlint -r "$source_dir/cmake/rpmlintrc" "${packages[@]}" 2>&1 | grep -E ': E: ' || true)
   [[ -z $findings ]] || fail "rpmlint:
 $findings"
+  binaries=()
+  for package in "${packages[@]}"; do [[ $package == *.src.rpm ]] || binaries+=("$package"); done
+  # Dependencies computed from the objects and the pkg-config file.
+  requires=$(rpm -qp --requires "${binaries[@]}") provides=$(rpm -qp --provides "${binaries[@]}")
+  grep -qx 'libtesmaron.so.1()(64bit)' <<<"$provides" || fail "nothing provides libtesmaron.so.1()(64bit)"
+  grep -qx 'libtesmaron.so.1()(64bit)' <<<"$requires" || fail "the tool does not require libtesmaron.so.1()(64bit)"
+  grep -qx "pkgconfig(tesmaron) = $version" <<<"$provides" || fail "nothing provides pkgconfig(tesmaron) = $version"
+  rpm_of() { printf '%s\n' "${binaries[@]}" | grep "/$1-$version-"; }
+  # The scriptlets run as rpm runs them, chrooted into the scratch root: an
+  # overlay over this machine's own / in a private mount namespace, so that
+  # they find a shell, systemctl and ldconfig; with Fedora's preset policy,
+  # which enables nothing it does not name.
+  cycle=$work/cycle
+  mkdir -p "$cycle/upper/usr/lib/systemd/system-preset" "$cycle/work" "$cycle/root"
+  echo "disable *" >"$cycle/upper/usr/lib/systemd/system-preset/99-default-disable.preset"
+  install_tools() { rpm -i --root "$cycle/root" --nodeps "$(rpm_of tesmaron-libs)" "$(rpm_of tesmaron)" 2>/dev/null ||
+    fail "rpm could not install them"; }
+  remove_tools() { rpm -e --root "$cycle/root" --nodeps tesmaron tesmaron-libs 2>/dev/null || fail "rpm could not erase them"; }
+  purge_tools() { remove_tools; }
+  unshare -m --propagation private "$BASH" -c "set -euo pipefail
+    $(declare -f fail admin_cycle install_tools remove_tools purge_tools rpm_of)
+    $(declare -p timer packages binaries version cycle)
+    mount -t overlay overlay -o lowerdir=/,upperdir=\$cycle/upper,workdir=\$cycle/work \$cycle/root
+    mountpoint -q \$cycle/root
+    rpm --root \$cycle/root --initdb
+    admin_cycle \$cycle/root /var/lib/node_exporter/textfile_collector" || exit 1
+  # Installed as rpm installs them, into a scratch root of its own, for the
+  # checks below.
+  rpm --root "$root" --initdb
+  rpm -i --root "$root" --nodeps --noscripts "${binaries[@]}" 2>/dev/null || fail "rpm could not install them"
+  root=$root/usr
   ;;
 esac
 
@@ -223,8 +177,10 @@ if [[ $kind == deb || $kind == rpm ]]; then
   # The textfile folder the distribution's node exporter reads, in the one
   # drop-in that names it.
   [[ $kind == rpm ]] && textfile=/var/lib/node_exporter/textfile_collector || textfile=/var/lib/prometheus/node-exporter
+  units=$root/lib/systemd/system
+  [[ -d $units ]] || units=$root/../lib/systemd/system  # Debian 12's folder
   grep -qx "Environment=TESMARON_TEXTFILE_DIR=$textfile" \
-    "$root/lib/systemd/system/tesmaron-ports-textfile.service.d/textfile-folder.conf" || fail "the textfile folder is not $textfile"
+    "$units/tesmaron-ports-textfile.service.d/textfile-folder.conf" || fail "the textfile folder is not $textfile"
   export PKG_CONFIG_PATH=$root/$lib/pkgconfig
   [[ $(pkg-config --modversion tesmaron) == "$version" ]] || fail "pkg-config: wrong version"
   # Installed, it names no system folder; on an RPM system /usr/lib64 is one.
@@ -239,7 +195,7 @@ if [[ $kind == deb || $kind == rpm ]]; then
 
   # The manual: groff has nothing to say of it, and it names exactly the
   # options --help names.
-  manual=$root/share/man/man1/tesmaron-ports.1.gz
+  manual=$(ls "$root"/share/man/man1/tesmaron-ports.1*)
   warnings=$(man --warnings -l "$manual" 2>&1 >/dev/null)
   [[ -z $warnings ]] || fail "man --warnings: $warnings"
   in_help=$("$root/bin/tesmaron-ports" --help | grep -oE '^  -[^ ]+(, --[^ ]+)?' | tr -d ',' | words)
@@ -251,7 +207,6 @@ the manual names: $in_manual"
   # The units as systemd reads them, with the tool and its manual where they
   # point: systemd-analyze verify must have nothing to say.
   if unshare -m --propagation private true 2>/dev/null; then
-    units=$root/lib/systemd/system
     verified=$(unshare -m --propagation private sh -c 'mount -t overlay overlay -o "lowerdir=$1:/usr/bin" /usr/bin &&
       MANPATH="$2:" systemd-analyze verify "$3/tesmaron-ports-textfile.service" "$3/tesmaron-ports-textfile.timer"' \
       verify "$root/bin" "$root/share/man" "$units" 2>&1)
@@ -261,4 +216,4 @@ elif [[ $kind == x64 ]]; then
   mkdir -p "$out"
   cp "$work/build/list-ports.exe" "$out/"
 fi
-echo "$(printf '%s ' "${packages[@]##*/}"): hold the expected files; the example builds against them"
+echo "$(printf '%s ' "${packages[@]##*/}"): checked as their users meet them; the example builds against them"

@@ -11,17 +11,20 @@ foreach(arch x86 x64)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/reproducible.sh ${PROJECT_SOURCE_DIR} ${arch} ${TESMARON_DIST_DIR})
 endforeach()
 
-# The release packages unpacked and built against as a user would, one kind
-# at a time; the win64 example then runs under Wine (wine/).
+# The release packages checked as their users meet them, one kind at a
+# time; the win64 example then runs under Wine (wine/). The Debian upload is
+# named by its .changes, which lists the source package too.
 set(_version ${PROJECT_VERSION})
 set(_packages_win32 tesmaron-${_version}-win32.zip)
 set(_packages_win64 tesmaron-${_version}-win64.zip)
-set(_packages_deb libtesmaron1_${_version}_amd64.deb libtesmaron-dev_${_version}_amd64.deb
-                  tesmaron-tools_${_version}_amd64.deb libtesmaron1-dbgsym_${_version}_amd64.deb
-                  tesmaron-tools-dbgsym_${_version}_amd64.deb)
-set(_packages_rpm tesmaron-libs-${_version}-1.x86_64.rpm tesmaron-devel-${_version}-1.x86_64.rpm
-                  tesmaron-${_version}-1.x86_64.rpm tesmaron-libs-debuginfo-${_version}-1.x86_64.rpm
-                  tesmaron-debuginfo-${_version}-1.x86_64.rpm)
+set(_packages_deb tesmaron_${_version}-1_amd64.changes)
+foreach(_package libtesmaron1 libtesmaron-dev tesmaron-tools libtesmaron1-dbgsym tesmaron-tools-dbgsym)
+  list(APPEND _packages_deb ${_package}_${_version}-1_amd64.deb)
+endforeach()
+set(_packages_rpm tesmaron-${_version}-1.src.rpm)
+foreach(_package tesmaron-libs tesmaron-devel tesmaron tesmaron-libs-debuginfo tesmaron-debuginfo tesmaron-debugsource)
+  list(APPEND _packages_rpm ${_package}-${_version}-1.x86_64.rpm)
+endforeach()
 foreach(kind win32 win64 deb rpm)
   list(TRANSFORM _packages_${kind} PREPEND ${TESMARON_DIST_DIR}/)
   add_test(NAME package.${kind}
