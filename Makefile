@@ -8,7 +8,7 @@ DIST := dist
 VERSION := $(shell sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' CHANGELOG)
 TARBALL := $(DIST)/tesmaron-$(VERSION).tar.gz
 
-.PHONY: all bootstrap build libraries dist package check demo fuzz bench format clean
+.PHONY: all bootstrap build libraries dist package sign check demo fuzz bench format clean
 
 all: libraries package
 
@@ -43,18 +43,34 @@ libraries: build
 dist: bootstrap
 	@scripts/dist.sh $(TARBALL)
 
-# The release packages: the Windows zips from CPack in their build trees;
+# The release packages: the Windows zips from CPack in their build trees,
+# and the Windows Installer packages from wixl (unsigned: make sign signs);
 # the Linux packages as distributions build them, from the tarball
 # (dpkg-buildpackage, rpmbuild -ta), again only when it has changed.
 package: build dist
-	@rm -f $(DIST)/*.zip
+	@rm -f $(DIST)/*.zip $(DIST)/*.msi
 	@for p in x86 x64; do \
 	  rm -rf build/$$p/packages; \
 	  (cd build/$$p && cpack >cpack.log 2>&1) || { cat build/$$p/cpack.log; exit 1; }; \
 	  cp build/$$p/packages/*.zip $(DIST)/ || exit 1; \
+	  SIGN_PKCS12= scripts/windows_packages.sh $$p build/$$p $(DIST)/tesmaron-$(VERSION)-$$p.msi >/dev/null || exit 1; \
 	done
 	@$(MAKE) --no-print-directory $(DIST)/.deb-made $(DIST)/.rpm-made
-	@echo "packages: $$(cd $(DIST) && ls *.zip *.deb *.dsc *.rpm | tr '\n' ' ')"
+	@echo "packages: $$(cd $(DIST) && ls *.zip *.msi *.deb *.dsc *.rpm | tr '\n' ' ')"
+
+# The Windows binaries and packages signed with Authenticode, into
+# dist/signed/: the DLL and the tool, then the MSI packages built from the
+# signed ones. The certificate from SIGN_PKCS12, its password from SIGN_PASS
+# (handed to the signing tool on standard input), a time stamp from
+# SIGN_TIMESTAMP_URL when it is given.
+sign: build
+	@[ -n "$$SIGN_PKCS12" ] || { echo "sign: SIGN_PKCS12 names no PKCS#12 file (and SIGN_PASS its password)" >&2; exit 2; }
+	@for a in x86 x64; do \
+	  mkdir -p $(DIST)/signed/$$a && \
+	  cp build/$$a/tesmaron.dll build/$$a/tools/tesmaron-ports.exe $(DIST)/signed/$$a/ && \
+	  scripts/sign.sh $(DIST)/signed/$$a/tesmaron.dll $(DIST)/signed/$$a/tesmaron-ports.exe && \
+	  scripts/windows_packages.sh $$a build/$$a $(DIST)/signed/tesmaron-$(VERSION)-$$a.msi || exit 1; \
+	done
 
 $(DIST)/.deb-made $(DIST)/.rpm-made: $(DIST)/.%-made: $(TARBALL)
 	@scripts/linux_packages.sh $* $(TARBALL) $(DIST)

@@ -12,6 +12,7 @@ packages=(
   llvm lld dpkg-dev debhelper lintian file dmidecode
   scdoc prometheus prometheus-node-exporter rpm rpmlint elfutils
   systemd udev initramfs-tools-core dracut-core strace
+  wixl msitools osslsigncode openssl libxml2-utils
 )
 
 missing=()
