@@ -25,10 +25,27 @@ what=
 version=$(sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' "$source_dir/CHANGELOG")
 cmake_files="cmake/tesmaron/tesmaronConfig.cmake cmake/tesmaron/tesmaronConfigVersion.cmake
   cmake/tesmaron/tesmaronTargets-release.cmake cmake/tesmaron/tesmaronTargets.cmake"
-# What a zip holds, every file, paths from its root: nothing else checks it.
+# What a zip holds, every file, paths from its root: nothing else checks it;
+# an MSI holds the scheduled task's definition too.
 expected_files() {
   echo "LICENSE README.md bin/tesmaron-ports.exe bin/tesmaron.dll include/tesmaron.h
     $(sed 's|cmake/|lib/cmake/|g' <<<"$cmake_files") lib/libtesmaron.dll.a lib/tesmaron.def lib/tesmaron.lib"
+  [[ ${packages[0]} != *.msi ]] || echo share/tesmaron-ports-textfile.xml
+}
+
+# What find_package gives a Visual Studio user (clang-cl stands in for cl)
+# and a MinGW one, from the tree at $1: tesmaron.lib, libtesmaron.dll.a.
+import_libraries() {
+  local tree=$1 target got
+  [[ $kind == x86 ]] && target=i686 || target=x86_64
+  got=$(cmake -S "$source_dir/tests/msvc/read_back" -B "$work/clang-cl" -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_C_COMPILER=clang-cl-14 -DCMAKE_C_COMPILER_TARGET=$target-pc-windows-msvc -DCMAKE_C_COMPILER_WORKS=ON \
+    -DCMAKE_PREFIX_PATH="$tree" | sed -n 's/^-- import library: //p')
+  [[ $got == "$tree/lib/tesmaron.lib" ]] || fail "find_package gives clang-cl $got"
+  got=$(cmake -S "$source_dir/tests/msvc/read_back" -B "$work/mingw" \
+    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/$toolchain.cmake" -DCMAKE_PREFIX_PATH="$tree" |
+    sed -n 's/^-- import library: //p')
+  [[ $got == "$tree/lib/libtesmaron.dll.a" ]] || fail "find_package gives MinGW $got"
 }
 
 words() { tr -s ' \n' '\n' | sed '/^$/d' | sort | tr '\n' ' '; }
@@ -59,11 +76,46 @@ admin_cycle() {
   [[ -z $left ]] || fail "purged, it left: $left"
 }
 
+# An MSI's tables, as msiinfo exports them: the three features, bin\ on the
+# system PATH, upgrades of lower versions and the refusal of higher ones; the
+# tool's version resource; the scheduled task's definition.
+table_of() { msiinfo export "$1" "$2" | tr -d '\r'; }  # its lines end in CR LF
+msi_tables() {
+  local table
+  table=$(table_of "$1" Feature | tail -n +4 | cut -f1,6,8 | sort | xargs)
+  [[ $table == "Development 1 0 Path 1 0 Runtime 1 16" ]] || fail "features (name, level, attributes): $table"
+  [[ $(table_of "$1" Environment | tail -n 1) == $'PathEntry\t=-*PATH\t[~];[BINDIR]\tPathEntry' ]] ||
+    fail "no PATH entry: $(table_of "$1" Environment)"
+  table_of "$1" InstallExecuteSequence | grep -qx $'WriteEnvironmentStrings\t\t5200' || fail "PATH is never written"
+  # The tool's version resource, read by inventory tools and by Windows
+  # Installer's file versioning.
+  local windres=x86_64-w64-mingw32-windres
+  [[ $kind == x86 ]] && windres=i686-w64-mingw32-windres
+  table=$($windres -i "$root/bin/tesmaron-ports.exe" -O rc | grep -E 'VERSION|"File')
+  grep -q "FILEVERSION $(sed 's/\./, /g' <<<"$version"), 0" <<<"$table" &&
+    grep -q "VALUE \"FileVersion\", \"$version.0\"" <<<"$table" || fail "the tool's version resource: $table"
+  # The scheduled task's definition, as schtasks would register it: SYSTEM,
+  # at start-up and hourly, the installed tool writing windows_exporter's
+  # folder. (Wine's schtasks stores no task's contents, so it is read here.)
+  local task=$root/share/tesmaron-ports-textfile.xml field
+  for field in "UserId=S-1-5-18" "count(BootTrigger)=1" "Interval=PT1H" \
+    "Command=\"%ProgramFiles$([[ $kind == x86 ]] && echo '(x86)')%\\tesmaron\\bin\\tesmaron-ports.exe\"" \
+    "Arguments=--prometheus --output \"%ProgramFiles%\\windows_exporter\\textfile_inputs\\tesmaron.prom\""; do
+    [[ ${field%%=*} == count* ]] && table="count(//*[local-name()='BootTrigger'])" ||
+      table="string(//*[local-name()='${field%%=*}'])"
+    [[ $(xmllint --xpath "$table" "$task") == "${field#*=}" ]] || fail "the task's ${field%%=*}: $(xmllint --xpath "$table" "$task")"
+  done
+  table=$(table_of "$1" Upgrade | tail -n 2 | cut -f2,3,5,7 | xargs)
+  [[ $table == "$version 1 WIX_UPGRADE_DETECTED $version 2 WIX_DOWNGRADE_DETECTED" ]] || fail "upgrades: $table"
+  table_of "$1" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA later version of tesmaron' ||
+    fail "a lower version is not refused with a reason"
+}
+
 root=$work/root
 mkdir -p "$root"
 case ${packages[0]} in
-*-win32.zip) kind=x86 toolchain=mingw-x86 ;;
-*-win64.zip) kind=x64 toolchain=mingw-x64 ;;
+*-win32.zip | *-x86.msi) kind=x86 toolchain=mingw-x86 ;;
+*-win64.zip | *-x64.msi) kind=x64 toolchain=mingw-x64 ;;
 *.changes) kind=deb toolchain= lib=lib/x86_64-linux-gnu ;;
 *.rpm) kind=rpm toolchain= lib=lib64 ;;
 esac
@@ -71,12 +123,20 @@ esac
 case $kind in
 x86 | x64)
   what=${packages[0]##*/}
-  got=$(cmake -E tar tf "${packages[0]}" | grep -v '/$' | words)
+  if [[ ${packages[0]} == *.msi ]]; then
+    # msiextract names ProgramFilesFolder, not ProgramFiles64Folder.
+    got=$(msiextract -C "$root" "${packages[0]}" | sed 's|^\(Program Files/\)\{0,1\}tesmaron/||' | words)
+    root=$(dirname "$(find "$root" -path '*/tesmaron/bin' -type d)")
+    msi_tables "${packages[0]}"
+  else
+    got=$(cmake -E tar tf "${packages[0]}" | grep -v '/$' | words)
+    (cd "$root" && cmake -E tar xf "${packages[0]}")
+  fi
   [[ $got == "$(expected_files | words)" ]] || fail "holds: $got
 expected: $(expected_files | words)"
-  what=
-  (cd "$root" && cmake -E tar xf "${packages[0]}")
   cmp "$root/bin/tesmaron.dll" "$dist/$kind/tesmaron.dll" || fail "its tesmaron.dll is not dist's"
+  import_libraries "$root"
+  what=
   ;;
 deb)
   # The upload as a sponsor checks it: no lintian error or warning on the

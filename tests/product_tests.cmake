@@ -25,12 +25,22 @@ set(_packages_rpm tesmaron-${_version}-1.src.rpm)
 foreach(_package tesmaron-libs tesmaron-devel tesmaron tesmaron-libs-debuginfo tesmaron-debuginfo tesmaron-debugsource)
   list(APPEND _packages_rpm ${_package}-${_version}-1.x86_64.rpm)
 endforeach()
-foreach(kind win32 win64 deb rpm)
+set(_packages_msi-x86 tesmaron-${_version}-x86.msi)
+set(_packages_msi-x64 tesmaron-${_version}-x64.msi)
+foreach(kind win32 win64 msi-x86 msi-x64 deb rpm)
   list(TRANSFORM _packages_${kind} PREPEND ${TESMARON_DIST_DIR}/)
   add_test(NAME package.${kind}
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package_consumer.sh ${PROJECT_SOURCE_DIR} ${TESMARON_DIST_DIR}
                    ${CMAKE_CURRENT_BINARY_DIR}/packages ${_packages_${kind}})
 endforeach()
+
+# The MSI packages installed, upgraded, refused and removed under Wine, in
+# a prefix of their own; and signed with a certificate made for the test.
+add_test(NAME wine.msi COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/msi_test.sh ${PROJECT_SOURCE_DIR}
+                               ${TESMARON_DIST_DIR}/tesmaron-${_version}-x64.msi
+                               ${TESMARON_DIST_DIR}/tesmaron-${_version}-x86.msi ${CMAKE_CURRENT_BINARY_DIR}/msi)
+add_test(NAME sign COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/sign_test.sh ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/sign)
+set_tests_properties(wine.msi PROPERTIES TIMEOUT 300 COST 20)
 
 # The real boards through the Linux object, and tesmaron-ports case by case,
 # each in a private mount namespace (skipped, with the reason, without one).

@@ -95,8 +95,10 @@ inside_initramfs() {
   [[ $override == off ]] && ln -s /dev/null /etc/udev/rules.d/77-tesmaron.rules && image=$out/initramfs-tools-off.img
   mkinitramfs -o "$image" "$version" >"$image.log" 2>&1 &
   local mkinitramfs=$!
-  # dracut's image uncompressed, since only its list is read.
-  if [[ $override == off ]] && ! dracut --no-kernel --no-compress --force "$out/dracut.img" >"$out/dracut.log" 2>&1; then
+  # dracut's image with our module and what it depends on, uncompressed,
+  # since only its list is read; a module whose check fails fails the build.
+  if [[ $override == off ]] &&
+    ! dracut --no-kernel --no-compress --force -m "udev-rules tesmaron" "$out/dracut.img" >"$out/dracut.log" 2>&1; then
     cat "$out/dracut.log"
     return 1
   fi

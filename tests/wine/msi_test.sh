@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The Windows Installer packages as an administrator deploys them, under
+# Wine 64 in a fresh prefix: silent install, the files, a new cmd finding
+# tesmaron-ports on PATH, Add/Remove Programs; an upgrade to a higher
+# version, a lower one refused, the same one again a repair; INSTALLDIR and
+# ADDLOCAL; the x86 package beside the x64 one; uninstall leaving nothing.
+#   msi_test.sh SOURCE_DIR X64.msi X86.msi WORK
+# The higher and lower versions are built here from the x64 build tree.
+set -uo pipefail
+source_dir=$1 x64_msi=$(realpath "$2") x86_msi=$(realpath "$3") work=$4
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+version=$(sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' "$source_dir/CHANGELOG")
+failed=0 count=0
+fail() { echo "FAIL $*"; failed=$((failed + 1)); }
+check() { count=$((count + 1)); "${@:2}" || fail "$1"; }
+trap 'wineserver -k 2>/dev/null' EXIT
+
+rm -rf "$work" && mkdir -p "$work/c"
+wine wineboot -i >/dev/null 2>&1 && wineserver -w || { echo "no Wine prefix could be made"; exit 1; }
+drive=$WINEPREFIX/drive_c
+# msiexec's own exit code: wine's is cut to 8 bits (1603 would read 67).
+printf '@echo off\r\nmsiexec %%*\r\necho RC=%%ERRORLEVEL%%\r\n' >"$drive/msi.cmd"
+msiexec() { wine cmd /c 'C:\msi.cmd' "$@" 2>/dev/null | tr -d '\r' | sed -n 's/^RC=//p'; }
+higher=$(echo "$version" | awk -F. '{print $1 "." $2 "." $3 + 1}')
+lower=$(echo "$version" | awk -F. '{print $1 "." $2 - 1 ".9"}')
+for v in "$higher" "$lower"; do
+  "$source_dir/scripts/windows_packages.sh" x64 "$source_dir/build/x64" "$drive/tesmaron-$v-x64.msi" "$v" >/dev/null ||
+    { echo "could not build version $v"; exit 1; }
+done
+cp "$x64_msi" "$drive/tesmaron-x64.msi" && cp "$x86_msi" "$drive/tesmaron-x86.msi"
+
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+# NAME VALUE of the Add/Remove Programs entries of tesmaron (x64).
+entries() { wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | awk '
+  /^HKEY/ {key = $0} /DisplayName.*tesmaron \(x64\)/ {keys[key] = 1} {lines[key] = lines[key] "\n" $0}
+  END {for (k in keys) print lines[k]}'; }
+# A value of them, as they were when ARP was last read (arp=$(entries)).
+value() { sed -n "s/^ *$1 *REG_[A-Z]* *//p" <<<"$arp"; }
+program=$drive/'Program Files'/tesmaron
+
+check "silent install" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn /l*v 'C:\install.log')" == 0 ]
+check "the files" [ -f "$program/bin/tesmaron.dll" -a -f "$program/bin/tesmaron-ports.exe" -a \
+  -f "$program/include/tesmaron.h" -a -f "$program/lib/tesmaron.lib" -a -f "$program/LICENSE" ]
+check "a new cmd finds tesmaron-ports on PATH" \
+  [ "$(wine cmd /c tesmaron-ports --version 2>/dev/null | tr -d '\r')" == "tesmaron-ports $version" ]
+arp=$(entries)
+check "Add/Remove Programs: $(xargs <<<"$arp")" [ "$(value DisplayVersion)|$(value Publisher)|$(value URLInfoAbout)|$(value InstallLocation)" == \
+  "$version|tesmaron developers|https://tesmaron.org/|C:\\Program Files\\tesmaron\\" ]
+check "the same version again is a repair" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn)" == 0 ]
+arp=$(entries)
+check "one entry in Add/Remove Programs" [ "$(value DisplayVersion | wc -l)" == 1 ]
+check "upgrade to $higher" [ "$(msiexec /i "C:\\tesmaron-$higher-x64.msi" /qn)" == 0 ]
+arp=$(entries)
+check "one entry, $higher: $(value DisplayVersion | xargs)" [ "$(value DisplayVersion | xargs)" == "$higher" ]
+check "the lower $version refused" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn)" == 1603 ]
+check "uninstall" [ "$(msiexec /x "C:\\tesmaron-$higher-x64.msi" /qn)" == 0 ]
+
+# Nothing left of it: files, folders, registry values, the PATH element.
+nothing_left() {
+  [[ ! -e $program && ! -e "$drive/Program Files (x86)/tesmaron" && ! -e $drive/tools/tesmaron ]] &&
+    [[ -z $(entries) ]] && ! wine reg query 'HKLM\Software\tesmaron' >/dev/null 2>&1 &&
+    ! wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v Path 2>/dev/null |
+      grep -qi tesmaron
+}
+check "nothing left after uninstall" nothing_left
+
+check "INSTALLDIR and ADDLOCAL=Runtime" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn 'INSTALLDIR=C:\tools\tesmaron' ADDLOCAL=Runtime)" == 0 ]
+check "installed where asked, the runtime alone" [ -f "$drive/tools/tesmaron/bin/tesmaron.dll" -a \
+  ! -e "$drive/tools/tesmaron/include" -a ! -e "$program" ]
+check "no PATH element without its feature" [ -z "$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v Path 2>/dev/null | grep -i tesmaron)" ]
+check "uninstall from where it was installed" [ "$(msiexec /x 'C:\tesmaron-x64.msi' /qn)" == 0 ]
+check "nothing left" nothing_left
+
+check "the x86 package" [ "$(msiexec /i 'C:\tesmaron-x86.msi' /qn)" == 0 ]
+check "beside the x64 one" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn)" == 0 ]
+check "both installed" [ -f "$drive/Program Files (x86)/tesmaron/bin/tesmaron.dll" -a -f "$program/bin/tesmaron.dll" ]
+check "the x64 package is the x64 library" cmp -s "$program/bin/tesmaron.dll" "$source_dir/dist/x64/tesmaron.dll"
+check "the older x64 refused beside the newer" [ "$(msiexec /i "C:\\tesmaron-$lower-x64.msi" /qn)" == 1603 ]
+check "uninstall both" [ "$(msiexec /x 'C:\tesmaron-x86.msi' /qn)$(msiexec /x 'C:\tesmaron-x64.msi' /qn)" == 00 ]
+check "nothing left of either" nothing_left
+echo "MSI packages under Wine: $count checks, $failed failed"
+[[ $failed -eq 0 ]]
