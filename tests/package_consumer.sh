@@ -76,17 +76,15 @@ admin_cycle() {
   [[ -z $left ]] || fail "purged, it left: $left"
 }
 
-# An MSI's tables, as msiinfo exports them: the three features, bin\ on the
-# system PATH, upgrades of lower versions and the refusal of higher ones; the
-# tool's version resource; the scheduled task's definition.
+# What an MSI says that Wine's msiexec does not show (tests/wine/msi_test.sh
+# installs, upgrades and removes them): the three features, the runtime not
+# to be left out; the reason a lower version is refused; the tool's version
+# resource; the scheduled task's definition.
 table_of() { msiinfo export "$1" "$2" | tr -d '\r'; }  # its lines end in CR LF
 msi_tables() {
   local table
   table=$(table_of "$1" Feature | tail -n +4 | cut -f1,6,8 | sort | xargs)
   [[ $table == "Development 1 0 Path 1 0 Runtime 1 16" ]] || fail "features (name, level, attributes): $table"
-  [[ $(table_of "$1" Environment | tail -n 1) == $'PathEntry\t=-*PATH\t[~];[BINDIR]\tPathEntry' ]] ||
-    fail "no PATH entry: $(table_of "$1" Environment)"
-  table_of "$1" InstallExecuteSequence | grep -qx $'WriteEnvironmentStrings\t\t5200' || fail "PATH is never written"
   # The tool's version resource, read by inventory tools and by Windows
   # Installer's file versioning.
   local windres=x86_64-w64-mingw32-windres
@@ -105,8 +103,6 @@ msi_tables() {
       table="string(//*[local-name()='${field%%=*}'])"
     [[ $(xmllint --xpath "$table" "$task") == "${field#*=}" ]] || fail "the task's ${field%%=*}: $(xmllint --xpath "$table" "$task")"
   done
-  table=$(table_of "$1" Upgrade | tail -n 2 | cut -f2,3,5,7 | xargs)
-  [[ $table == "$version 1 WIX_UPGRADE_DETECTED $version 2 WIX_DOWNGRADE_DETECTED" ]] || fail "upgrades: $table"
   table_of "$1" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA later version of tesmaron' ||
     fail "a lower version is not refused with a reason"
 }
