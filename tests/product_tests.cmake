@@ -40,7 +40,7 @@ add_test(NAME wine.msi COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/msi_test.sh ${PR
                                ${TESMARON_DIST_DIR}/tesmaron-${_version}-x64.msi
                                ${TESMARON_DIST_DIR}/tesmaron-${_version}-x86.msi ${CMAKE_CURRENT_BINARY_DIR}/msi)
 add_test(NAME sign COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/sign_test.sh ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/sign)
-set_tests_properties(wine.msi PROPERTIES TIMEOUT 300 COST 20)
+set_tests_properties(wine.msi PROPERTIES TIMEOUT 300)
 
 # The real boards through the Linux object, and tesmaron-ports case by case,
 # each in a private mount namespace (skipped, with the reason, without one).
@@ -65,7 +65,7 @@ set_tests_properties(real-boards.linux tesmaron-ports.linux prometheus.node-expo
                      PROPERTIES SKIP_RETURN_CODE 77)
 # make check runs the tests side by side, one per core: the longest start
 # first (their seconds on a 2-core machine), the rest fill in around them.
-foreach(_cost real-boards.linux:27 udev.initramfs:15 package.deb:11 tesmaron-ports.linux:6 package.rpm:5)
+foreach(_cost real-boards.linux:45 wine.msi:30 package.deb:20 udev.initramfs:16 tesmaron-ports.linux:12 package.rpm:7)
   string(REPLACE ":" ";" _cost ${_cost})
   list(GET _cost 0 _test)
   list(GET _cost 1 _seconds)

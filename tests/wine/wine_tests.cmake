@@ -10,7 +10,7 @@ add_test(NAME wine.driver-absent COMMAND ${_wine} run ${_prefix} driver-absent v
 add_test(NAME wine.driver-start COMMAND ${_wine} start ${_prefix})
 add_test(NAME wine.driver-stop COMMAND ${_wine} stop ${_prefix})
 add_test(NAME wine.teardown COMMAND ${_wine} teardown ${_prefix})
-set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP WinePrefix COST 12)
+set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP WinePrefix COST 15)
 set_tests_properties(wine.teardown PROPERTIES FIXTURES_CLEANUP WinePrefix)
 set_tests_properties(wine.driver-absent PROPERTIES FIXTURES_REQUIRED WinePrefix)
 set_tests_properties(wine.driver-start PROPERTIES FIXTURES_SETUP WineDriver FIXTURES_REQUIRED WinePrefix
