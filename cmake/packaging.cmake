@@ -1,7 +1,7 @@
 # The Windows release packages: a zip per architecture, made by `cpack` in
 # the x86 and x64 build trees, holding every component. The Linux packages
 # are the distributions' own, built from the source tarball: debian/ for
-# dpkg-buildpackage, tesmaron.spec for rpmbuild -ta.
+# dpkg-buildpackage, the RPM recipe at the top of the tree for rpmbuild -ta.
 if(NOT WIN32)
   return()
 endif()

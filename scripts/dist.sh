@@ -17,9 +17,11 @@ version=$(sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' CHANGELOG)
 # One release number, in the changelog; the Debian changelog and the RPM
 # recipe must carry the same, or the packages would say another.
 debian=$(sed -n '1s/^tesmaron (\([0-9.]*\)-[0-9]*).*/\1/p' debian/changelog)
-spec=$(sed -n 's/^Version: *//p' tesmaron.spec)
-if [[ $debian != "$version" || $spec != "$version" ]]; then
-  echo "dist: CHANGELOG gives $version, debian/changelog ${debian:-none}, tesmaron.spec ${spec:-none}" >&2
+# The RPM recipe: the file at the top of the tree that names the package.
+recipe=$(find . -maxdepth 1 -type f -exec grep -l '^Name: *tesmaron$' {} +)
+rpm=$(sed -n 's/^Version: *//p' "${recipe:-/dev/null}")
+if [[ $debian != "$version" || $rpm != "$version" ]]; then
+  echo "dist: CHANGELOG gives $version, debian/changelog ${debian:-none}, the RPM recipe ${rpm:-none}" >&2
   exit 1
 fi
 
