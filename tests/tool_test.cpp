@@ -42,7 +42,6 @@ protected:
         const std::vector<uint8_t> dump3 = test::Dump(3, table), dump2 = test::Dump(2, table);
         const std::vector<uint8_t> past_end = test::WholeTable(board, test::Layout::PORTS_PAST_END);
         Write(dumps_ / "past-end.dump2", test::Dump(2, past_end));
-        Write(dumps_ / "past-end.dump3", test::Dump(3, past_end));
         Write(dumps_ / "no-end.dump3", test::Dump(3, test::WholeTable(board, test::Layout::CUT_BEFORE_PORTS)));
         Write(dumps_ / "entry-point.dump3", {dump3.begin(), dump3.begin() + 32});
         Write(dumps_ / "board-084.dump3", dump3);
@@ -130,8 +129,6 @@ TEST_F(CommandLine, ReadsNoMachine) {
         {"--from-dump @/cut-entry.dump3", "3", "",
          "@/cut-entry.dump3 is cut short: it ends inside its _SM3_ entry point (20 bytes)"},
         {"--from-dump @/past-end.dump2 --port 4", "0", "4  03:00.1  -  " + MAC[4] + "\n", ""},
-        {"--from-dump @/past-end.dump3", "1", "",
-         "@/past-end.dump3 holds no list of embedded network ports (no type-209 structure)"},
         {"--from-dump @/no-end.dump3", "3", "",
          "@/no-end.dump3 is cut short: the table's end at offset 201 comes before the end-of-table structure"},
         {"--from-dump @/entry-point.dump3 --prometheus", "3",
