@@ -134,10 +134,10 @@ std::optional<ExitStatus> ReadArguments(int argc, char **argv, Options &options)
     for (int option; (option = getopt_long(argc, argv, "+:h", LONG_OPTIONS, nullptr)) != -1;) {
         switch (option) {
             case HELP:
-                std::printf("%s%s%s", SYNOPSIS, DETAILS, MACHINE_HELP);
+                options.answer = std::string(SYNOPSIS) + DETAILS + MACHINE_HELP;
                 return ExitStatus::FOUND;
             case VERSION:
-                std::printf("tesmaron-ports %s\n", TESMARON_RELEASE);
+                options.answer = std::string("tesmaron-ports ") + TESMARON_RELEASE + "\n";
                 return ExitStatus::FOUND;
             case JSON:
                 json = true;

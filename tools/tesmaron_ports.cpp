@@ -48,7 +48,10 @@ bool Deliver(const std::string &text, const std::string &output) {
 
 ExitStatus TesmaronPorts(int argc, char **argv) {
     Options options;
-    if (const std::optional<ExitStatus> status = ReadArguments(argc, argv, options)) return *status;
+    if (const std::optional<ExitStatus> status = ReadArguments(argc, argv, options)) {
+        if (options.answer.empty() || Deliver(options.answer, "")) return *status;
+        return ExitStatus::FAILED;
+    }
 
     const PortList list = options.dump.empty() ? MachinePortsWithInterfaces() : PortsFromDumpFile(options.dump);
     Question &question = options.question;

@@ -251,7 +251,8 @@ run_tool_cases() {
   dumps=$(mktemp -d /tmp/tesmaron-dumps-XXXXXX)
   trap 'rm -rf "$dumps"' RETURN
   "$FIXTURE" "$boards" dump3 "$dumps" board-084 || return 1
-  echo "kept" >"$dumps/victim" && ln -s victim "$dumps/planted.prom"
+  # Another user's link: replaced, never followed.
+  echo "kept" >"$dumps/victim" && ln -s victim "$dumps/planted.prom" && chown -h 65534:65534 "$dumps/planted.prom"
   local nics=$B84_INTERFACES metrics=${B84_METRICS//$'\n'/\\n} m=("${B84_MACS[@]}") b38
   # board-038's one port is disabled: no PCI address in its sample.
   b38=$(head -5 <<<"$B84_METRICS" && echo 'tesmaron_port_info{port="1",pci="",device=""} 1' &&
@@ -341,8 +342,11 @@ CASES
     failed=$((failed + 1))
   fi
   # A cut answer is not "found": standard output that cannot be written.
-  "$tool" --from-dump "$dumps/board-084.dump3" >/dev/full 2>/dev/null
-  [[ $? -eq 2 ]] || { echo "FAIL a full standard output did not give exit 2"; failed=$((failed + 1)); }
+  for args in "--from-dump $dumps/board-084.dump3" --help --version; do
+    # shellcheck disable=SC2086
+    "$tool" $args >/dev/full 2>/dev/null
+    [[ $? -eq 2 ]] || { echo "FAIL $args to a full standard output did not give exit 2"; failed=$((failed + 1)); }
+  done
   local line
   while read -r line; do
     [[ $line == FAIL* ]] && failed=$((failed + 1)) && echo "$line"
@@ -359,14 +363,20 @@ CASES
 # --output into what is no regular file, as root in a namespace with a tmpfs
 # over /dev (the machine's own /dev is out of reach): a character device, a
 # link to it, a FIFO with a reader, /dev/stdout to a pipe, /dev/fd/1 to a
-# file; each keeps its kind. A 255-character name, written with mode 0644
-# under umask 077; SIGTERM while the file is written (its fsync held back
-# by strace) leaves nothing behind. A line per case: "ok" or "FAIL why".
+# file; each keeps its kind. /dev/stdout with standard output closed, a link
+# to a block device: refused. Another user's links to a FIFO with a reader
+# and to a block device, in a folder of that user's: replaced, never
+# followed; and the same user swapping a FIFO and a link to a root-only file
+# at the name while root writes it: the file never written. A 255-character
+# name, written with mode 0644 under umask 077; SIGTERM while the file is
+# written (its fsync held back by strace), and a file-size limit, leave
+# nothing behind. A line per case: "ok" or "FAIL why".
 outputs_inside() {
-  local tool=$1 dumps=$2 want kinds name pid status
+  local tool=$1 dumps=$2 want kinds name pid status user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
   local run=("$tool" --from-dump "$dumps/board-084.dump3")
   mount -t tmpfs none /dev && mknod -m 666 /dev/null c 1 3 && mkfifo /dev/fifo && ln -s null /dev/link &&
-    ln -s /proc/self/fd /dev/fd && ln -s /proc/self/fd/1 /dev/stdout || { echo "FAIL no /dev of its own"; return; }
+    ln -s /proc/self/fd /dev/fd && ln -s /proc/self/fd/1 /dev/stdout && mknod /dev/loop9 b 7 9 &&
+    ln -s loop9 /dev/disk || { echo "FAIL no /dev of its own"; return; }
   want=$("${run[@]}") kinds=$(stat -c '%n %F' /dev/*)
   check() { "${@:2}" && echo ok || echo "FAIL --output $1"; }
   check "to a character device" "${run[@]}" --output /dev/null
@@ -378,10 +388,43 @@ outputs_inside() {
   check "/dev/stdout to a pipe" [ "$("${run[@]}" --output /dev/stdout)" == "$want" ]
   echo kept >"$dumps/stdout.out" && "${run[@]}" --output /dev/fd/1 >>"$dumps/stdout.out"
   check "/dev/fd/1 to a file" [ "$(cat "$dumps/stdout.out")" == "kept"$'\n'"$want" ]
+  "${run[@]}" --output /dev/stdout >&- 2>"$dumps/closed.err"
+  status=$?
+  check "/dev/stdout, standard output closed: exit $status ($(cat "$dumps/closed.err"))" [ $status -eq 2 ]
+  "${run[@]}" --output /dev/disk 2>"$dumps/disk.err"
+  status=$?
+  check "to a link to a block device: exit $status ($(cat "$dumps/disk.err"))" grep -q "block device" "$dumps/disk.err"
   check ": /dev afterwards: $(stat -c '%n %F' /dev/* | xargs)" [ "$(stat -c '%n %F' /dev/*)" == "$kinds" ]
+  # Another user's folder and links.
+  mkdir /dev/user && chown 65534:65534 /dev/user && "${user[@]}" ln -s /dev/fifo /dev/user/fifo.prom &&
+    "${user[@]}" ln -s /dev/loop9 /dev/user/disk.prom
+  timeout 5 cat /dev/fifo >"$dumps/fifo.out" &
+  check "to another user's link to a FIFO" "${run[@]}" --output /dev/user/fifo.prom
+  sleep 0.1 && kill $! 2>/dev/null
+  wait $!
+  check "to another user's link to a FIFO: its reader got $(wc -c <"$dumps/fifo.out") bytes" [ ! -s "$dumps/fifo.out" ]
+  check "to another user's link to a block device" "${run[@]}" --output /dev/user/disk.prom
+  check ": another user's links replaced: $(stat -c '%n %F' /dev/user/* /dev/loop9 | xargs)" \
+    [ "$(stat -c %F /dev/user/* /dev/loop9 | xargs)" == "regular file regular file block special file" ]
+  # The swap race: a FIFO and a link to root's file at the name, in turn,
+  # as fast as perl renames, a reader on the FIFOs.
+  echo secret >/dev/root-only && chmod 600 /dev/root-only && rm -f /dev/user/*
+  "${user[@]}" perl -MPOSIX -e 'chdir "/dev/user"; while (1) { symlink "/dev/root-only", "l"; rename "l", "race.prom";
+    POSIX::mkfifo("f", 0666); rename "f", "race.prom" }' &
+  pid=$!
+  "${user[@]}" "$BASH" -c 'while :; do timeout 0.05 cat /dev/user/race.prom; done >/dev/null 2>&1' &
+  for _ in $(seq 50); do timeout 0.2 "${run[@]}" --output /dev/user/race.prom 2>/dev/null; done
+  kill $pid $!
+  wait $pid $! 2>/dev/null
+  check ": 50 runs against a swapping user left root's file $(wc -c </dev/root-only) bytes" \
+    [ "$(cat /dev/root-only)" == secret ]
   name=$(printf 'x%.0s' {1..255})
   (umask 077 && "${run[@]}" --output "$dumps/$name")
   check "to a 255-character name" [ "$(stat -c %a "$dumps/$name" 2>&1) $(cat "$dumps/$name")" == "644 $want" ]
+  { (ulimit -f 0 && "${run[@]}" --output "$dumps/limit.prom"); } 2>/dev/null
+  status=$?
+  check ": a file-size limit gave $status, left $(ls -A "$dumps" | grep limit | xargs)" \
+    [ $status -eq 153 -a -z "$(ls -A "$dumps" | grep limit)" ]
   command -v strace >/dev/null || { echo "FAIL strace is not installed (run 'make')"; return; }
   strace -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=3000000 "${run[@]}" --output "$dumps/term.prom" &
   for _ in $(seq 100); do ls -A "$dumps" | grep -q '^\.term' && break; sleep 0.02; done

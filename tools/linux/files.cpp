@@ -28,36 +28,95 @@ std::string FolderOf(const std::string &path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A link in /proc names a file the process holds open: /dev/stdout,
-// /dev/fd/N, a shell's >(...) lead there, whatever is open behind them.
-bool LeadsThroughProc(std::string path) {
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat info;
-        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
-        const std::string folder = FolderOf(path);
-        struct statfs file_system;
-        if (statfs(folder.c_str(), &file_system) == 0 && file_system.f_type == PROC_SUPER_MAGIC) return true;
-        char target[PATH_MAX];
-        const ssize_t size = readlink(path.c_str(), target, sizeof(target));
-        if (size <= 0 || size == sizeof(target)) return false;
-        path = target[0] == '/' ? std::string(target, size) : folder + "/" + std::string(target, size);
+// What --output's path leads to, decided on an open descriptor, never on a
+// name that may have changed since it was looked at: a regular file, or
+// nothing, to be replaced (`path`); a device, a FIFO or a socket to be
+// written into (`fd`, open for writing); or a reason to refuse.
+struct Destination {
+    enum { REPLACE, WRITE_INTO, REFUSE } how;
+    std::string path;
+    int fd;
+    std::string reason;
+};
+
+Destination Refuse(const std::string &reason) { return {Destination::REFUSE, "", -1, reason}; }
+
+// The file behind an O_PATH descriptor, open for writing: the same file,
+// reopened through /proc; where /proc is not mounted, opened by its name
+// and compared with what the descriptor holds.
+int ReopenForWriting(int path_fd, const std::string &name, const struct stat &seen) {
+    constexpr int FLAGS = O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC;
+    const std::string self = "/proc/self/fd/" + std::to_string(path_fd);
+    int fd = open(self.c_str(), FLAGS);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    fd = open(name.c_str(), FLAGS | O_NOFOLLOW);
+    struct stat now;
+    if (fd >= 0 && (fstat(fd, &now) != 0 || now.st_dev != seen.st_dev || now.st_ino != seen.st_ino)) {
+        close(fd);
+        errno = EAGAIN;  // another file took its place meanwhile
+        return -1;
     }
-    return false;
+    return fd;
 }
 
-// How the --output path is written: a regular file, or nothing, is replaced
-// (a link found there too, its target left as it is: a planted link is
-// never followed); a device, a FIFO, a socket, or a file the process holds
-// open is written into; a directory is refused.
-enum class Destination { REPLACE, WRITE_INTO, DIRECTORY };
-
-Destination DestinationOf(const std::string &path) {
+// The kind of file at the end decides: a regular file is replaced, a
+// character device, a FIFO or a socket written into; a block device or a
+// directory is refused. A file the process holds open (reached through
+// /proc) is written into whatever it is: a shell opened it for the tool.
+Destination Decide(int path_fd, const std::string &name, bool held_open) {
     struct stat info;
-    if (lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return Destination::REPLACE;
-    if (S_ISDIR(info.st_mode)) return Destination::DIRECTORY;
-    if (!S_ISLNK(info.st_mode) || LeadsThroughProc(path)) return Destination::WRITE_INTO;
-    if (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return Destination::REPLACE;
-    return S_ISDIR(info.st_mode) ? Destination::DIRECTORY : Destination::WRITE_INTO;
+    if (fstat(path_fd, &info) != 0) return Refuse(std::strerror(errno));
+    if (S_ISREG(info.st_mode) && !held_open) return {Destination::REPLACE, name, -1, ""};
+    if (S_ISDIR(info.st_mode)) return Refuse(std::strerror(EISDIR));
+    if (S_ISBLK(info.st_mode)) return Refuse("a block device, which is never written");
+    const int fd = ReopenForWriting(path_fd, name, info);
+    if (fd < 0) return Refuse(std::strerror(errno));
+    return {Destination::WRITE_INTO, name, fd, ""};
+}
+
+// Follows the path as root may trust it: a link is followed only when the
+// user the tool runs as owns it; another user's link at the path is a
+// planted one, replaced and never followed, and one further along is
+// refused. A followed link that leads nowhere is refused, never replaced:
+// /dev/stdout with standard output closed, or without /proc, is such a
+// link. Links in /proc (/dev/fd/N, a shell's >(...)) lead to files the
+// process holds open and are followed by the kernel.
+Destination DestinationOf(const std::string &path) {
+    std::string at = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        const int fd = open(at.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT && hop == 0) return {Destination::REPLACE, path, -1, ""};
+        if (fd < 0 && errno == ENOENT) return Refuse("a link to " + at + ", which does not exist");
+        if (fd < 0) return Refuse(std::strerror(errno));
+        struct stat info;
+        struct statfs file_system;
+        char target[PATH_MAX];
+        ssize_t size = -1;
+        if (fstat(fd, &info) != 0 || !S_ISLNK(info.st_mode)) {
+            const Destination destination = Decide(fd, at, false);
+            close(fd);
+            return destination;
+        }
+        if (info.st_uid != geteuid()) {
+            close(fd);
+            if (hop == 0) return {Destination::REPLACE, path, -1, ""};
+            return Refuse("it leads to " + at + ", a link that another user owns");
+        }
+        if (fstatfs(fd, &file_system) == 0 && file_system.f_type == PROC_SUPER_MAGIC) {
+            close(fd);
+            const int file = open(at.c_str(), O_PATH | O_CLOEXEC);
+            if (file < 0)
+                return Refuse(errno == ENOENT ? "a link to " + at + ", which leads nowhere" : std::strerror(errno));
+            const Destination destination = Decide(file, at, true);
+            close(file);
+            return destination;
+        }
+        size = readlinkat(fd, "", target, sizeof(target));
+        close(fd);
+        if (size <= 0 || size == sizeof(target)) return Refuse(std::strerror(size < 0 ? errno : ENAMETOOLONG));
+        at = target[0] == '/' ? std::string(target, size) : FolderOf(at) + "/" + std::string(target, size);
+    }
+    return Refuse(std::strerror(ELOOP));
 }
 
 int WriteAll(int fd, const std::string &text) {
@@ -71,9 +130,7 @@ int WriteAll(int fd, const std::string &text) {
 
 // As `>>` would: nothing created or renamed. Appending, so that a file
 // behind /dev/stdout keeps what the shell wrote into it before.
-int WriteInto(const std::string &path, const std::string &text) {
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return errno;
+int WriteInto(int fd, const std::string &text) {
     int error = WriteAll(fd, text);
     if (close(fd) != 0 && error == 0) error = errno;
     return error;
@@ -82,10 +139,12 @@ int WriteInto(const std::string &path, const std::string &text) {
 // The temporary file while it exists, for a signal that ends the tool to
 // remove it: set and cleared only while the signals are blocked, so that a
 // handler sees a whole name or none.
-constexpr int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGXFSZ: a file-size limit (ulimit -f) that the file runs into.
+constexpr int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+constexpr int ENDING_COUNT = sizeof(ENDING_SIGNALS) / sizeof(ENDING_SIGNALS[0]);
 char pending_name[PATH_MAX];
 volatile sig_atomic_t pending = 0;
-struct sigaction ending_actions[3];
+struct sigaction ending_actions[ENDING_COUNT];
 
 void RemoveTemporaryAndEnd(int signal) {
     if (pending) unlink(pending_name);
@@ -108,7 +167,7 @@ int CreateTemporary(const std::string &name_template) {
     struct sigaction remove {};
     remove.sa_handler = RemoveTemporaryAndEnd;
     sigemptyset(&remove.sa_mask);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < ENDING_COUNT; ++i) {
         sigaction(ENDING_SIGNALS[i], nullptr, &ending_actions[i]);
         // A signal the tool was started ignoring (nohup) stays ignored.
         if (ending_actions[i].sa_handler != SIG_IGN) sigaction(ENDING_SIGNALS[i], &remove, nullptr);
@@ -128,7 +187,7 @@ int FinishTemporary(const std::string &path, int error) {
     if (pending && error == 0 && rename(pending_name, path.c_str()) != 0) error = errno;
     if (pending && error != 0) unlink(pending_name);
     pending = 0;
-    for (int i = 0; i < 3; ++i) sigaction(ENDING_SIGNALS[i], &ending_actions[i], nullptr);
+    for (int i = 0; i < ENDING_COUNT; ++i) sigaction(ENDING_SIGNALS[i], &ending_actions[i], nullptr);
     sigprocmask(SIG_SETMASK, &before, nullptr);
     return error;
 }
@@ -154,17 +213,17 @@ int Replace(const std::string &path, const std::string &text) {
 }  // namespace
 
 std::string WriteOutput(const std::string &path, const std::string &text) {
+    const Destination destination = DestinationOf(path);
     int error = 0;
-    switch (DestinationOf(path)) {
+    switch (destination.how) {
         case Destination::REPLACE:
-            error = Replace(path, text);
+            error = Replace(destination.path, text);
             break;
         case Destination::WRITE_INTO:
-            error = WriteInto(path, text);
+            error = WriteInto(destination.fd, text);
             break;
-        case Destination::DIRECTORY:
-            error = EISDIR;
-            break;
+        case Destination::REFUSE:
+            return destination.reason;
     }
     return error == 0 ? "" : std::strerror(error);
 }
