@@ -25,11 +25,14 @@ bool HasAnchor(const uint8_t *file, size_t size, const char *anchor) {
     return size >= n && std::memcmp(file, anchor, n) == 0;
 }
 
-// The table of a dump lies inside the file: an SMBIOS3 length is only the
-// table's largest size, and the table ends at its end-of-table structure,
-// so the file may hold less; any other entry point gives the exact length.
-void PlaceTable(TableLocation &where, size_t file_size, bool length_is_maximum) {
-    if (where.address > file_size || (!length_is_maximum && where.stated_length > file_size - where.address)) {
+// The table lies inside the container. In a dump it is read as far as the
+// file goes: an SMBIOS3 length is only the table's largest size, and the
+// kernel trims its copy of an SMBIOS 2 table to what its own walk covered
+// while its entry point keeps the firmware's length (dmidecode --dump-bin
+// writes both as they are). A structure that the file's end cuts is still
+// cut short. Windows' buffer gives the exact length of what it holds.
+void PlaceTable(TableLocation &where, size_t file_size, bool file_may_end_first) {
+    if (where.address > file_size || (!file_may_end_first && where.stated_length > file_size - where.address)) {
         where.fault = LocateFault::TABLE_OUTSIDE;
         return;
     }
@@ -100,7 +103,7 @@ TableLocation LocateDumpTable(const uint8_t *file, size_t size) {
     if (where.kind == EntryPointKind::NONE) {
         where.stated_length = where.length = size;
     } else {
-        PlaceTable(where, size, where.kind == EntryPointKind::SMBIOS3);
+        PlaceTable(where, size, true);
     }
     return where;
 }

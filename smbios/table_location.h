@@ -25,7 +25,7 @@ enum class LocateFault : uint8_t {
     ENTRY_POINT_CUT,     // the file ends inside the entry point
     ENTRY_POINT_LENGTH,  // the entry point gives a length its kind cannot have
     CHECKSUM,            // an entry point checksum does not add up to 0
-    TABLE_OUTSIDE,       // the table's address or length points past the file
+    TABLE_OUTSIDE,       // the table's address (in Windows' buffer, its length) points past the end
 };
 
 struct TableLocation {

@@ -48,6 +48,7 @@ protected:
         Write(dumps_ / "board-084.dump2", dump2);
         Write(dumps_ / "cut.dump3", {dump3.begin(), dump3.begin() + 100});
         Write(dumps_ / "cut.dump2", {dump2.begin(), dump2.begin() + 60});
+        Write(dumps_ / "trimmed.dump2", test::Dump(2, table, static_cast<int64_t>(table.size()) + 411));
         Write(dumps_ / "cut-entry.dump3", {dump3.begin(), dump3.begin() + 20});
         Write(dumps_ / "empty", {});
         fs::create_directory(dumps_ / "adir");
@@ -123,9 +124,8 @@ TEST_F(CommandLine, ReadsNoMachine) {
         {"--from-dump @/cut.dump3", "3", "",
          "@/cut.dump3 is cut short: the structure at offset 85 (type 1) has length 27, which runs past the table's "
          "end at offset 100"},
-        {"--from-dump @/cut.dump2", "3", "",
-         "@/cut.dump2 is broken: its _SM_ entry point places the table at offset 32, 255 bytes long, past the "
-         "file's end at offset 60"},
+        {"--from-dump @/cut.dump2", "3", "", "@/cut.dump2 is broken: the strings of the structure at offset 32"},
+        {"--from-dump @/trimmed.dump2 --port 2", "0", "2  04:00.1  -  " + MAC[2] + "\n", ""},
         {"--from-dump @/cut-entry.dump3", "3", "",
          "@/cut-entry.dump3 is cut short: it ends inside its _SM3_ entry point (20 bytes)"},
         {"--from-dump @/past-end.dump2 --port 4", "0", "4  03:00.1  -  " + MAC[4] + "\n", ""},

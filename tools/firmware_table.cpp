@@ -60,8 +60,8 @@ std::string LocateReason(const smbios::TableLocation &where, const std::string &
         case smbios::LocateFault::CHECKSUM:
             return name + " is broken: the checksum of " + entry + " does not add up";
         case smbios::LocateFault::TABLE_OUTSIDE:
-            return name + " is broken: " + entry + " places the table at offset " + Number(where.address) + ", " +
-                   Number(where.stated_length) + " bytes long, past the file's end at offset " + Number(size);
+            return name + " is broken: " + entry + " places the table at offset " + Number(where.address) +
+                   ", past the file's end at offset " + Number(size);
         case smbios::LocateFault::NONE:
             break;
     }
