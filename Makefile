@@ -62,15 +62,9 @@ package: build dist
 # dist/signed/: the DLL and the tool, then the MSI packages built from the
 # signed ones. The certificate from SIGN_PKCS12, its password from SIGN_PASS
 # (handed to the signing tool on standard input), a time stamp from
-# SIGN_TIMESTAMP_URL when it is given.
+# SIGN_TIMESTAMP_URL when it is given. Files reach dist/signed/ only signed.
 sign: build
-	@[ -n "$$SIGN_PKCS12" ] || { echo "sign: SIGN_PKCS12 names no PKCS#12 file (and SIGN_PASS its password)" >&2; exit 2; }
-	@for a in x86 x64; do \
-	  mkdir -p $(DIST)/signed/$$a && \
-	  cp build/$$a/tesmaron.dll build/$$a/tools/tesmaron-ports.exe $(DIST)/signed/$$a/ && \
-	  scripts/sign.sh $(DIST)/signed/$$a/tesmaron.dll $(DIST)/signed/$$a/tesmaron-ports.exe && \
-	  scripts/windows_packages.sh $$a build/$$a $(DIST)/signed/tesmaron-$(VERSION)-$$a.msi || exit 1; \
-	done
+	@scripts/sign_release.sh $(DIST)
 
 $(DIST)/.deb-made $(DIST)/.rpm-made: $(DIST)/.%-made: $(TARBALL)
 	@scripts/linux_packages.sh $* $(TARBALL) $(DIST)
