@@ -38,8 +38,16 @@ program=$drive/'Program Files'/tesmaron
 check "silent install" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn /l*v 'C:\install.log')" == 0 ]
 check "the files" [ -f "$program/bin/tesmaron.dll" -a -f "$program/bin/tesmaron-ports.exe" -a \
   -f "$program/include/tesmaron.h" -a -f "$program/lib/tesmaron.lib" -a -f "$program/LICENSE" ]
-check "a new cmd finds tesmaron-ports on PATH" \
-  [ "$(wine cmd /c tesmaron-ports --version 2>/dev/null | tr -d '\r')" == "tesmaron-ports $version" ]
+# A loaded machine's Wine may take a moment to hand a new process the
+# environment the installer wrote.
+on_path() {
+  for _ in 1 2 3 4 5; do
+    [ "$(wine cmd /c tesmaron-ports --version 2>/dev/null | tr -d '\r')" == "tesmaron-ports $version" ] && return
+    sleep 1
+  done
+  return 1
+}
+check "a new cmd finds tesmaron-ports on PATH" on_path
 arp=$(entries)
 check "Add/Remove Programs: $(xargs <<<"$arp")" [ "$(value DisplayVersion)|$(value Publisher)|$(value URLInfoAbout)|$(value InstallLocation)" == \
   "$version|tesmaron developers|https://tesmaron.org/|C:\\Program Files\\tesmaron\\" ]
