@@ -71,7 +71,15 @@ admin_cycle() {
   install_tools
   enable_timer "after remove and install"
   mkdir -p "${prom%/*}" && echo "tesmaron_ports 4" >"$prom"
+  # The admin moved the textfile folder with a drop-in, as the README shows.
+  local drop_in=$root/etc/systemd/system/tesmaron-ports-textfile.service.d
+  mkdir -p "$drop_in" "$root/srv/metrics" && echo "tesmaron_ports 4" >"$root/srv/metrics/tesmaron.prom" &&
+    echo "the admin's" >"$root/srv/metrics/other.prom" &&
+    printf '[Service]\nEnvironment=TESMARON_TEXTFILE_DIR=/srv/metrics\nReadWritePaths=/srv/metrics\n' >"$drop_in/textfile-folder.conf"
   purge_tools
+  [[ ! -e $root/srv/metrics/tesmaron.prom && -f $root/srv/metrics/other.prom && -f $drop_in/textfile-folder.conf ]] ||
+    fail "purged, the drop-in's folder holds: $(ls "$root/srv/metrics"), the drop-in: $(ls "$drop_in")"
+  rm -r "$drop_in"
   left=$(find "$root"/{etc,var/lib,lib,usr/lib}/systemd "$prom" -name '*tesmaron*' 2>/dev/null || true)
   [[ -z $left ]] || fail "purged, it left: $left"
 }
