@@ -1,13 +1,15 @@
 // Fuzzes the SMBIOS table format with every file a dump could be: where the
 // entry point places the table, the walk over it whole and in pieces, and
-// the port table decoded from what the walk finds; and the same bytes as
-// Windows' RSMB buffer. AddressSanitizer catches any read past the input.
+// the port table and onboard devices decoded from what the walk finds; and
+// the same bytes as Windows' RSMB buffer. AddressSanitizer catches any read
+// past the input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
 
 #include "portmap/port_table.h"
+#include "smbios/onboard_devices.h"
 #include "smbios/table_location.h"
 #include "smbios/table_walk.h"
 
@@ -37,6 +39,16 @@ void WalkEveryWay(const uint8_t *table, size_t size, size_t piece, TableEnd tabl
         Require(4 + 8 * ports.entry_count <= whole.structure_length);
         volatile uint32_t sum = 0;
         for (uint32_t i = 0; i < ports.entry_count; ++i) sum = sum + ports.entries[i].bus + ports.entries[i].devfn;
+    }
+    for (uint32_t instance = 0; instance < 4; ++instance) {
+        const TableWalk found = FindStructure(table, size, ONBOARD_DEVICES_TYPE, instance, table_end);
+        if (found.end != WalkEnd::FOUND) break;
+        OnboardDevice device;
+        if (!ReadOnboardDevice(table + found.structure_offset, found.structure_size, device)) continue;
+        const uint8_t *end = table + found.structure_offset + found.structure_size;
+        Require(device.label.size == 0 ||
+                (reinterpret_cast<const uint8_t *>(device.label.text) >= table &&
+                 reinterpret_cast<const uint8_t *>(device.label.text) + device.label.size <= end));
     }
 }
 
