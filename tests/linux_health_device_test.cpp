@@ -172,9 +172,11 @@ INSTANTIATE_TEST_SUITE_P(Kernel, SmbiosFiles, ::testing::Values(Layout::TABLE, L
                          [](const auto &info) { return info.param == Layout::TABLE ? "Table" : "Entries"; });
 
 // The library's loading over a table file holding `table`, with an entry
-// point of that SMBIOS version beside it (0: none): the number of ports it
-// publishes.
-uint32_t PortsLoadedFrom(const fs::path &root, const std::vector<uint8_t> &table, int version = 0) {
+// point of that SMBIOS version beside it (0: none), the port structure
+// checked against the PCI functions in `pci` if given: the number of ports
+// it publishes.
+uint32_t PortsLoadedFrom(const fs::path &root, const std::vector<uint8_t> &table, int version = 0,
+                         const char *pci = nullptr) {
     std::ofstream(root / "DMI", std::ios::binary)
         .write(reinterpret_cast<const char *>(table.data()), static_cast<std::streamsize>(table.size()));
     fs::remove(root / "smbios_entry_point");
@@ -185,8 +187,8 @@ uint32_t PortsLoadedFrom(const fs::path &root, const std::vector<uint8_t> &table
             .write(reinterpret_cast<const char *>(entry_point.data()),
                    static_cast<std::streamsize>(entry_point.size()));
     }
-    HANDLE handle =
-        OpenSmbiosTables((root / "smbios_entry_point").c_str(), (root / "DMI").c_str(), (root / "entries").c_str());
+    HANDLE handle = OpenSmbiosTables((root / "smbios_entry_point").c_str(), (root / "DMI").c_str(),
+                                     (root / "entries").c_str(), pci);
     if (handle == INVALID_HANDLE_VALUE) return UINT32_MAX;
     tesmaron::ResetPortTable();
     tesmaron::LoadPortTable(handle);
@@ -219,6 +221,40 @@ TEST(SmbiosTableFile, ReadsPastTheEndOfTableAsTheKernelDoes) {
     EXPECT_EQ(PortsLoadedFrom(name, table, 0), 2u);
     EXPECT_EQ(PortsLoadedFrom(name, table, 3), 0u);
     fs::remove_all(name);
+}
+
+// Type 209 is an OEM number: another maker's 12-byte structure there reads
+// like a port at a function this machine does not have. A port list loads
+// only where one of its enabled ports is at a PCI function of this machine,
+// or where the machine lists none at all (a container: nothing to tell by).
+TEST(SmbiosTableFile, LoadsOnlyAPortListThatNamesThisMachine) {
+    char name[] = "/tmp/tesmaron-dmi-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const fs::path root = name, pci = root / "pci";
+    const std::vector<uint8_t> other_maker = {0xD1, 0x0C, 0x00, 0xD1, 0x78, 0x03, 0x07,
+                                              0x03, 0x04, 0x0F, 0x80, 0x05, 0,    0};
+    const std::vector<uint8_t> disabled_only = {0xD1, 0x0C, 0x00, 0xD1, 0, 0, 0, 0x03, 0x04, 0x0F, 0x80, 0x03, 0, 0};
+    const struct {
+        const char *what;
+        std::vector<const char *> functions;  // "-": no folder at all
+        const std::vector<uint8_t> &table;
+        uint32_t loaded;
+    } rows[] = {
+        {"03:0f.0 is not here", {"0000:00:00.0", "0000:00:03.0"}, other_maker, 0},
+        {"a disabled port's 00:00.0 is the host bridge's", {"0000:00:00.0"}, disabled_only, 0},
+        {"one of two ports here", {"0000:00:00.0", "0000:02:00.1"}, TWO_PORTS, 2},
+        {"an empty folder: believed", {}, other_maker, 1},
+        {"no folder: believed", {"-"}, other_maker, 1},
+    };
+    for (const auto &row : rows) {
+        fs::remove_all(pci);
+        if (row.functions != std::vector<const char *>{"-"}) fs::create_directories(pci);
+        for (const char *function : row.functions) {
+            if (*function != '-') fs::create_directories(pci / function);
+        }
+        EXPECT_EQ(PortsLoadedFrom(root, row.table, 0, pci.c_str()), row.loaded) << row.what;
+    }
+    fs::remove_all(root);
 }
 
 // The table is walked once per load: what the first request found answers

@@ -4,10 +4,12 @@
 //
 // prints TESMARON_PORT=<n> when the firmware's port list names port n at
 // that function (the lowest, when several ports share it): exactly what
-// LookupByPCIAddress answers, from the library as every program loads it.
-// Prints nothing when no port is there, no list could be read, or the
+// LookupByPCIAddress answers, from the library as every program loads it
+// (which loads a list only where it names this machine's PCI functions).
+// Prints nothing when no port is there, no list could be read, the
 // function is in another PCI domain than 0000 (a VMD domain, 10000 and up):
-// the firmware's list names domain 0000 only. Exits 0 either way: an
+// the firmware's list names domain 0000 only; or it is 0000:00:00.0, the
+// host bridge, where the list puts only the ports it marks disabled. Exits 0 either way: an
 // interface on no port is no failure of its udev event. 2, with the usage,
 // only when it is not given one PCI function's name.
 //
@@ -56,6 +58,9 @@ int main(int argc, char **argv) {
         fputs("usage: tesmaron_port_id DDDD:BB:DD.F (a PCI function, as udev's $id names it)\n", stderr);
         return 2;
     }
-    if (domain_zero && LookupByPCIAddress(bus, device, function, &port)) printf("TESMARON_PORT=%u\n", port);
+    const bool host_bridge = bus == 0 && device == 0 && function == 0;
+    if (domain_zero && !host_bridge && LookupByPCIAddress(bus, device, function, &port)) {
+        printf("TESMARON_PORT=%u\n", port);
+    }
     return 0;
 }

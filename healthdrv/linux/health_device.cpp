@@ -3,15 +3,18 @@
 // the SMBIOS table. A handle is the file descriptor of the table file, or of
 // the entries folder.
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "health_device.h"
 #include "healthdrv/health_driver.h"
+#include "portmap/port_table.h"
 #include "smbios/table_location.h"
 #include "smbios/table_walk.h"
 
@@ -94,6 +97,51 @@ Found InTableOnce(int table, uint8_t type, uint8_t instance) {
     return found;
 }
 
+// The machine's PCI functions, for the open table's port structure to be
+// checked against; null: not checked.
+const char *pci_root = nullptr;
+
+// Whether the folder lists any PCI function: read a page of it, no more.
+bool ListsPciFunctions(const char *root) {
+    const int fd = open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    alignas(dirent64) char names[4096];
+    const ssize_t got = getdents64(fd, names, sizeof(names));
+    close(fd);
+    for (ssize_t at = 0; at < got;) {
+        const auto *entry = reinterpret_cast<const dirent64 *>(names + at);
+        if (entry->d_name[0] != '.') return true;
+        at += entry->d_reclen;
+    }
+    return false;
+}
+
+// A port structure names this machine when one of its enabled ports is at
+// a PCI function the machine has (a stat of each, at most 31); a list of
+// ports none of which is here describes some other machine, or is no port
+// list at all. A machine that lists no PCI function cannot tell: believed.
+bool NamesThisMachine(const uint8_t *structure) {
+    const PortTable table = PortTableOf(structure);
+    if (pci_root == nullptr || table.entry_count == 0 || !ListsPciFunctions(pci_root)) return true;
+    for (uint32_t i = 0; i < table.entry_count; ++i) {
+        const PortEntry &entry = table.entries[i];
+        if (entry.bus == 0 && entry.devfn == 0) continue;  // disabled
+        char function[PATH_MAX];
+        std::snprintf(function, sizeof(function), "%s/0000:%02x:%02x.%x", pci_root, unsigned{entry.bus},
+                      unsigned{entry.devfn} >> 3, unsigned{entry.devfn} & 7u);
+        struct stat info;
+        if (stat(function, &info) == 0) return true;
+    }
+    return false;
+}
+
+// The answer for a structure the firmware does not list: status 0.
+BOOL NoSuchStructure(uint8_t *out, LPDWORD bytes_returned) {
+    out[0] = out[1] = 0;
+    if (bytes_returned != nullptr) *bytes_returned = 2;
+    return 1;
+}
+
 }  // namespace
 
 // The table's entry point, a few bytes beside it, says how far the table
@@ -109,8 +157,10 @@ smbios::TableEnd TableEndFrom(const char *entry_point_path) {
     return where.fault == smbios::LocateFault::NONE ? smbios::TableEndOf(where) : smbios::BARE_TABLE_END;
 }
 
-HANDLE OpenSmbiosTables(const char *entry_point_path, const char *table_path, const char *entries_root) {
+HANDLE OpenSmbiosTables(const char *entry_point_path, const char *table_path, const char *entries_root,
+                        const char *pci_devices_root) {
     remembered = {};
+    pci_root = pci_devices_root;
     int fd = open(table_path, O_RDONLY | O_CLOEXEC);
     if (fd >= 0) table_end = TableEndFrom(entry_point_path);
     if (fd < 0 && errno == ENOENT) fd = open(entries_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -126,14 +176,15 @@ extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD, DWORD, LPSECURITY_ATTRIBU
     if (file_name == nullptr || std::strcmp(file_name, HEALTH_DEVICE_PATH) != 0) {
         return INVALID_HANDLE_VALUE;
     }
-    return OpenSmbiosTables(DMI_ENTRY_POINT_PATH, DMI_TABLE_PATH, DMI_ENTRIES_ROOT);
+    return OpenSmbiosTables(DMI_ENTRY_POINT_PATH, DMI_TABLE_PATH, DMI_ENTRIES_ROOT, PCI_DEVICES_ROOT);
 }
 
 // Answers a health request: status 1 and the structure's bytes (its strings
 // included, as the kernel's entries hold them), cut to fit the output
-// buffer; or status 0 when the firmware lists no such structure. Linux
-// stands in for the driver here, so it never answers from bytes it did not
-// read: a structure shorter than its own length byte fails the request.
+// buffer; or status 0 when the firmware lists no such structure, or a port
+// structure that names no PCI function of this machine. Linux stands in for
+// the driver here, so it never answers from bytes it did not read: a
+// structure shorter than its own length byte fails the request.
 extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_buffer_size,
                                 LPVOID out_buffer, DWORD out_buffer_size, LPDWORD bytes_returned,
                                 LPOVERLAPPED overlapped) {
@@ -153,11 +204,7 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
                                               : InTableOnce(source, request.structure_type, request.selector);
     if (found.lookup == Lookup::FAILED) return 0;
     auto *out = static_cast<uint8_t *>(out_buffer);
-    if (found.lookup == Lookup::ABSENT) {
-        out[0] = out[1] = 0;  // status 0: no such structure
-        if (bytes_returned != nullptr) *bytes_returned = 2;
-        return 1;
-    }
+    if (found.lookup == Lookup::ABSENT) return NoSuchStructure(out, bytes_returned);
     const uint32_t room = out_buffer_size - 2;
     const long got =
         ReadAt(found.fd, found.offset, out + 2, found.size < room ? static_cast<uint32_t>(found.size) : room);
@@ -167,6 +214,9 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
     // as the buffer holds), or the request fails.
     const uint32_t read = static_cast<uint32_t>(got);
     if (read < smbios::STRUCTURE_HEADER_SIZE || read < (out[3] < room ? out[3] : room)) return 0;
+    if (request.structure_type == PORT_STRUCTURE_TYPE && !NamesThisMachine(out + 2)) {
+        return NoSuchStructure(out, bytes_returned);
+    }
     out[0] = 1;
     out[1] = 0;
     if (bytes_returned != nullptr) *bytes_returned = static_cast<DWORD>(got + 2);
