@@ -73,7 +73,7 @@ $(DIST)/.deb-made $(DIST)/.rpm-made: $(DIST)/.%-made: $(TARBALL)
 # The tests side by side, as many at once as the machine has cores.
 check: all
 	ctest --preset linux -j$$(nproc)
-	@grep -h '^real boards' build/linux/Testing/Temporary/LastTest.log | sort -u
+	@grep -hE '^real (boards|servers)' build/linux/Testing/Temporary/LastTest.log | sort -u
 
 # tesmaron-ports on three real boards, each in a private mount namespace
 # (4 ports out of PCI order, a disabled port, none), then under Wine on a

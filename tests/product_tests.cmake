@@ -49,7 +49,11 @@ set(_boards ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt)
 set(_fixture $<TARGET_FILE:firmware-fixture>)
 add_test(NAME real-boards.linux COMMAND ${_firmware} boards ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>
                                          $<TARGET_FILE:tesmaron_port_id>)
-add_test(NAME tesmaron-ports.linux COMMAND ${_firmware} tool ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
+add_test(NAME tesmaron-ports.linux COMMAND ${_firmware} tool ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>
+                                            $<TARGET_FILE:tesmaron_port_id>)
+# Real servers' type-41 entries (and port lists), from dumps and live.
+add_test(NAME onboard-devices.linux COMMAND ${_firmware} onboard ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/onboard-devices.txt
+                                             ${_fixture} $<TARGET_FILE:tesmaron-ports>)
 # Its metrics served by a real node exporter and scraped; the example
 # alerting rules under promtool's own test runner.
 add_test(NAME prometheus.node-exporter COMMAND ${_firmware} exporter ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
@@ -61,11 +65,12 @@ foreach(step rules initramfs)
   add_test(NAME udev.${step} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/udev/udev_test.sh ${step} ${TESMARON_DIST_DIR})
 endforeach()
 add_test(NAME udev.names COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/udev/udev_test.sh names $<TARGET_FILE:tesmaron_port_id>)
-set_tests_properties(real-boards.linux tesmaron-ports.linux prometheus.node-exporter udev.rules udev.initramfs
-                     PROPERTIES SKIP_RETURN_CODE 77)
+set_tests_properties(real-boards.linux tesmaron-ports.linux onboard-devices.linux prometheus.node-exporter udev.rules
+                     udev.initramfs PROPERTIES SKIP_RETURN_CODE 77)
 # make check runs the tests side by side, one per core: the longest start
 # first (their seconds on a 2-core machine), the rest fill in around them.
-foreach(_cost real-boards.linux:45 wine.msi:30 package.deb:20 udev.initramfs:16 tesmaron-ports.linux:12 package.rpm:7)
+foreach(_cost real-boards.linux:45 wine.msi:30 package.deb:20 tesmaron-ports.linux:20 udev.initramfs:16
+              onboard-devices.linux:15 package.rpm:7)
   string(REPLACE ":" ";" _cost ${_cost})
   list(GET _cost 0 _test)
   list(GET _cost 1 _seconds)

@@ -52,6 +52,16 @@ protected:
         Write(dumps_ / "cut-entry.dump3", {dump3.begin(), dump3.begin() + 20});
         Write(dumps_ / "empty", {});
         fs::create_directory(dumps_ / "adir");
+        // Another maker's 12-byte structure at type 209; servers with type-41
+        // entries: with a port list too, instances from 49, four enabled
+        // entries of one instance.
+        Write(dumps_ / "other-maker.dump3",
+              test::Dump(
+                  3, test::WithStrings({0xD1, 0x0C, 0x00, 0xD1, 0x78, 0x03, 0x07, 0x03, 0x04, 0x0F, 0x80, 0x05}, "")));
+        for (const test::Machine &machine : test::ReadMachines(TESMARON_ONBOARD_DEVICES)) {
+            if (machine.name == "server-013" || machine.name == "server-101" || machine.name == "server-060")
+                Write(dumps_ / (machine.name + ".dump3"), test::Dump(3, test::MachineTable(machine)));
+        }
     }
     static void TearDownTestSuite() { fs::remove_all(dumps_); }
 
@@ -80,9 +90,13 @@ protected:
 };
 
 const std::string MAC[] = {"", "02:00:5e:54:00:01", "02:00:5e:54:01:01", "02:00:5e:54:02:01", "02:00:5e:54:03:01"};
-std::string Json(int port, const char *pci) {
+// A port of a dump: nothing of it is known on this machine.
+std::string Json(int port, const char *pci, const std::string &mac = "", const char *label = "", int source = 209) {
     return std::string("{\"port\": ") + std::to_string(port) + ", \"pci\": \"" + pci +
-           "\", \"interfaces\": [], \"mac\": \"" + MAC[port] + "\", \"disabled\": false}";
+           "\", \"interfaces\": [], \"mac\": \"" + (source == 209 && mac.empty() ? MAC[port] : mac) +
+           "\", \"disabled\": false, \"address\": \"0000:" + pci + "\", \"label\": \"" + label +
+           "\", \"source\": " + std::to_string(source) +
+           ", \"present\": null, \"operstate\": null, \"mac_check\": null}";
 }
 
 // ARGUMENTS, EXIT ("2o": output that cannot be written, which comes without
@@ -97,10 +111,10 @@ TEST_F(CommandLine, ReadsNoMachine) {
         const char *err;
     } rows[] = {
         {"--interface eno1 --from-dump @/board-084.dump3", "2", "", "a dump's are not known here"},
-        {"--pci 0001:04:00.1", "2", "", "PCI domain 0001 cannot be looked up"},
+        {"--from-dump @/board-084.dump3 --pci 0001:04:00.1", "1", "", "no embedded port at 0001:04:00.1"},
         {"--pci 3:0", "2", "", "not a PCI address BB:DD.F"},
         {"--pci 04:20.0", "2", "", "not a PCI address BB:DD.F"},
-        {"--port 0", "2", "", "not a port number from 1"},
+        {"--port -1", "2", "", "not a port number"},
         {"--port", "2", "", "--port needs a value"},
         {"--json=yes", "2", "", "--json takes no value"},
         {"--port 1 --pci 04:00.0", "2", "", "give one"},
@@ -115,20 +129,33 @@ TEST_F(CommandLine, ReadsNoMachine) {
         {"--from-dump @/board-084.dump3 --json --output @/ports.json", "0", all_json, ""},
         {"--from-dump @/board-084.dump3 --output @/adir", "2o", "", "--output @/adir: Is a directory"},
         {"--from-dump @/board-084.dump3", "0",
-         "1  04:00.0  -  " + MAC[1] + "\n2  04:00.1  -  " + MAC[2] + "\n3  03:00.0  -  " + MAC[3] +
-             "\n4  03:00.1  -  " + MAC[4] + "\n",
+         "1  04:00.0  -  " + MAC[1] + "  -\n2  04:00.1  -  " + MAC[2] + "  -\n3  03:00.0  -  " + MAC[3] +
+             "  -\n4  03:00.1  -  " + MAC[4] + "  -\n",
          ""},
         {"--from-dump=@/board-084.dump2 --json --port 3", "0", "[" + Json(3, "03:00.0") + "]\n", ""},
-        {"--from-dump - --pci 03:00.1", "0", "4  03:00.1  -  " + MAC[4] + "\n", ""},
-        {"--from-dump @/board-084.dump3 --port 9", "1", "", "there is no port 9 (the firmware lists 4 ports)"},
+        {"--from-dump - --pci 03:00.1", "0", "4  03:00.1  -  " + MAC[4] + "  -\n", ""},
+        {"--from-dump @/board-084.dump3 --port 0", "1", "", "there is no port 0 (the firmware lists 4 ports)"},
+        // A dump confirms nothing: its port list is believed.
+        {"--from-dump @/other-maker.dump3 --json", "0", "[" + Json(1, "03:0f.0", "07:03:04:0f:80:05") + "]\n", ""},
+        // Type 41 labels a port list's ports, and serves where there is none.
+        {"--from-dump @/server-013.dump3 --json --port 2", "0",
+         "[" + Json(2, "03:00.1", "02:00:5e:29:02:00", "NIC Port 2") + "]\n", ""},
+        {"--from-dump @/server-101.dump3", "0",
+         "1   02:00.0  -  -  -  LOM 1 Port 1\n2   02:00.1  -  -  -  LOM 1 Port 2\n3   02:00.2  -  -  -  LOM 1 Port 3\n"
+         "4   02:00.3  -  -  -  LOM 1 Port 4\n49  04:00.0  -  -  -  LOM 1 Port 1\n50  04:00.0  -  -  -  LOM 1 Port 2\n",
+         ""},
+        {"--from-dump @/server-101.dump3 --json --pci 04:00.0", "0",
+         "[" + Json(49, "04:00.0", "", "LOM 1 Port 1", 41) + "]\n", ""},
+        {"--from-dump @/server-060.dump3 --port 0", "1", "",
+         "the firmware numbers 4 enabled ports 0: at no address (\"Intel 82576 Ethernet Controller.\") and"},
         {"--from-dump @/cut.dump3", "3", "",
          "@/cut.dump3 is cut short: the structure at offset 85 (type 1) has length 27, which runs past the table's "
          "end at offset 100"},
         {"--from-dump @/cut.dump2", "3", "", "@/cut.dump2 is broken: the strings of the structure at offset 32"},
-        {"--from-dump @/trimmed.dump2 --port 2", "0", "2  04:00.1  -  " + MAC[2] + "\n", ""},
+        {"--from-dump @/trimmed.dump2 --port 2", "0", "2  04:00.1  -  " + MAC[2] + "  -\n", ""},
         {"--from-dump @/cut-entry.dump3", "3", "",
          "@/cut-entry.dump3 is cut short: it ends inside its _SM3_ entry point (20 bytes)"},
-        {"--from-dump @/past-end.dump2 --port 4", "0", "4  03:00.1  -  " + MAC[4] + "\n", ""},
+        {"--from-dump @/past-end.dump2 --port 4", "0", "4  03:00.1  -  " + MAC[4] + "  -\n", ""},
         {"--from-dump @/no-end.dump3", "3", "",
          "@/no-end.dump3 is cut short: the table's end at offset 201 comes before the end-of-table structure"},
         {"--from-dump @/entry-point.dump3 --prometheus", "3",

@@ -4,7 +4,6 @@
 
 #include <getopt.h>
 
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,24 +23,27 @@ const char SYNOPSIS[] =
 // At most 80 columns, as a terminal shows it.
 const char DETAILS[] =
     "\n"
-    "Lists the server's embedded network ports in the order the firmware gives\n"
-    "them (port 1, 2, ...): the PCI address of each port's controller function,\n"
-    "the system's names for its network interfaces ('-' for none), and its MAC\n"
-    "address as the firmware lists it:\n"
+    "Lists the server's embedded network ports as the firmware numbers them: the\n"
+    "port, the PCI address of its controller function, the system's names for\n"
+    "its network interfaces ('-' for none), its MAC address as the firmware\n"
+    "lists it, the interface's link state, and the port's label:\n"
     "\n"
-    "  1  02:00.0  eno1  2c:76:8a:ad:eb:a5\n"
+    "  1  02:00.0  eno1  2c:76:8a:ad:eb:a5  up  NIC Port 1\n"
     "\n"
-    "A port the firmware marks disabled keeps its number and shows as 'disabled'.\n"
+    "The ports are the firmware's port list (SMBIOS type 209) where this machine\n"
+    "has their PCI functions; else the Ethernet entries of its onboard devices\n"
+    "(SMBIOS type 41), numbered as the firmware numbers them (eno<N>). A port\n"
+    "the firmware marks disabled keeps its number and shows as 'disabled'.\n"
     "\n"
-    "  --port N          only port N (from 1)\n"
-    "  --pci ADDRESS     only the port at PCI address BB:DD.F or 0000:BB:DD.F (hex)\n"
+    "  --port N          only port N\n"
+    "  --pci ADDRESS     only the port at PCI address BB:DD.F or DDDD:BB:DD.F (hex)\n"
     "  --interface NAME  only the port that network interface NAME is on\n"
     "  --json            one JSON array on standard output, for scripts:\n"
     "                    [{\"port\": 1, \"pci\": \"02:00.0\", \"interfaces\": [\"eno1\"],\n"
-    "                      \"mac\": \"2c:76:8a:ad:eb:a5\", \"disabled\": false}]\n"
+    "                      \"mac\": \"2c:76:8a:ad:eb:a5\", \"disabled\": false, ...}]\n"
     "  --prometheus      metrics in the Prometheus text format for the whole\n"
-    "                    machine: tesmaron_read_success, tesmaron_port_info and\n"
-    "                    tesmaron_ports\n"
+    "                    machine: tesmaron_read_success, tesmaron_port_info,\n"
+    "                    tesmaron_port_mac_differs and tesmaron_ports\n"
     "  --output FILE     write FILE instead of standard output ('-'): a file is\n"
     "                    replaced atomically, by a new one renamed over it (for\n"
     "                    collectors); a device or a pipe is written into\n"
@@ -62,30 +64,19 @@ const char DETAILS[] =
     "the output is still written.\n"
     "\n";
 
-// BB:DD.F or DDDD:BB:DD.F. The firmware's list names no PCI domain: its ports
-// are in domain 0000, and any other domain is refused with the reason.
-bool ParsePci(const char *text, PciAddress &address, std::string &error) {
-    uint32_t domain = 0;
-    if (!ParsePciAddress(text, address, domain)) {
-        error = std::string("--pci ") + text + ": not a PCI address BB:DD.F (hex; device 00-1f, function 0-7)";
-        return false;
-    }
-    if (domain != 0) {
-        char reason[160];
-        std::snprintf(reason, sizeof(reason),
-                      "--pci %s: PCI domain %04" PRIx32
-                      " cannot be looked up; the firmware's port list holds domain 0000 only",
-                      text, domain);
-        error = reason;
-        return false;
-    }
-    return true;
+// BB:DD.F (in domain 0000) or DDDD:BB:DD.F.
+bool ParsePci(const char *text, uint32_t &domain, PciAddress &address, std::string &error) {
+    if (ParsePciAddress(text, address, domain)) return true;
+    error =
+        std::string("--pci ") + text + ": not a PCI address BB:DD.F or DDDD:BB:DD.F (hex; device 00-1f, function 0-7)";
+    return false;
 }
 
+// From 0: onboard devices numbered by their instances may start there.
 bool ParsePort(const char *text, uint32_t &port) {
     char *end = nullptr;
     const unsigned long long value = std::strtoull(text, &end, 10);
-    if (*text < '0' || *text > '9' || *end != '\0' || value == 0 || value > 0xFFFFFFFFull) return false;
+    if (*text < '0' || *text > '9' || *end != '\0' || value > 0xFFFFFFFFull) return false;
     port = static_cast<uint32_t>(value);
     return true;
 }
@@ -185,11 +176,11 @@ std::optional<ExitStatus> ReadArguments(int argc, char **argv, Options &options)
     if (port_text != nullptr) {
         options.question.kind = Question::PORT;
         if (!ParsePort(port_text, options.question.port))
-            return BadArguments(std::string("--port ") + port_text + ": not a port number from 1");
+            return BadArguments(std::string("--port ") + port_text + ": not a port number");
     } else if (pci_text != nullptr) {
         options.question.kind = Question::PCI;
         std::string error;
-        if (!ParsePci(pci_text, options.question.address, error)) return BadArguments(error);
+        if (!ParsePci(pci_text, options.question.domain, options.question.address, error)) return BadArguments(error);
     } else if (interface_text != nullptr) {
         options.question.kind = Question::INTERFACE;
         options.question.interface_name = interface_text;

@@ -9,6 +9,7 @@
 
 #include "files.h"
 #include "portmap/port_table.h"
+#include "smbios/onboard_devices.h"
 #include "smbios/table_location.h"
 #include "smbios/table_walk.h"
 
@@ -68,25 +69,47 @@ std::string LocateReason(const smbios::TableLocation &where, const std::string &
     return name + " could not be read";
 }
 
-// The ports a walk for the port structure found; or why there are none.
-PortList PortsFound(const smbios::TableWalk &walk, const uint8_t *table, size_t size, const std::string &name,
-                    uint64_t base) {
-    if (walk.end == smbios::WalkEnd::NOT_IN_TABLE) {
-        return Listed({}, name + " holds no list of embedded network ports (no type-209 structure)");
+// The Ethernet entries of the table's type-41 structures, in table order.
+// The walk stops where the table ends or breaks: a break after the port
+// list is no reason to lose the list.
+std::vector<Port> OnboardPorts(const uint8_t *table, size_t size, smbios::TableEnd table_end) {
+    std::vector<Port> ports;
+    for (uint32_t instance = 0;; ++instance) {
+        const smbios::TableWalk walk =
+            smbios::FindStructure(table, size, smbios::ONBOARD_DEVICES_TYPE, instance, table_end);
+        if (walk.end != smbios::WalkEnd::FOUND) return ports;
+        smbios::OnboardDevice device;
+        if (!smbios::ReadOnboardDevice(table + walk.structure_offset, walk.structure_size, device)) continue;
+        if (const std::optional<Port> port = OnboardPort(device)) ports.push_back(*port);
     }
-    if (walk.end != smbios::WalkEnd::FOUND) return Unreadable(WalkReason(walk, name, base, size));
-    // The walk found the whole formatted area inside the table, and every
-    // entry lies inside the formatted area.
-    return Listed(PortsOf(PortTableOf(table + walk.structure_offset)),
-                  "the list of embedded network ports in " + name + " (the type-209 structure at offset " +
-                      Number(base + walk.structure_offset) + ") holds none");
+}
+
+// The ports a walk for the port structure found, or why there are none;
+// and the onboard devices beside them.
+PortList PortsFound(const smbios::TableWalk &walk, const uint8_t *table, size_t size, smbios::TableEnd table_end,
+                    const std::string &name, uint64_t base) {
+    PortList list;
+    if (walk.end == smbios::WalkEnd::NOT_IN_TABLE) {
+        list = Listed({}, name + " holds no list of embedded network ports (no type-209 structure)");
+    } else if (walk.end != smbios::WalkEnd::FOUND) {
+        return Unreadable(WalkReason(walk, name, base, size));
+    } else {
+        // The walk found the whole formatted area inside the table, and
+        // every entry lies inside the formatted area.
+        list = Listed(PortsOf(PortTableOf(table + walk.structure_offset)),
+                      "the list of embedded network ports in " + name + " (the type-209 structure at offset " +
+                          Number(base + walk.structure_offset) + ") holds none");
+    }
+    list.onboard = OnboardPorts(table, size, table_end);
+    return list;
 }
 
 }  // namespace
 
 PortList PortsFromTable(const uint8_t *table, size_t size, smbios::TableEnd table_end, const std::string &name,
                         uint64_t base) {
-    return PortsFound(smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0, table_end), table, size, name, base);
+    return PortsFound(smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0, table_end), table, size, table_end,
+                      name, base);
 }
 
 PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name) {
@@ -95,8 +118,8 @@ PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name
     if (where.fault != smbios::LocateFault::NONE) return Unreadable(LocateReason(where, name, file.size()));
     const uint8_t *table = file.data() + where.offset;
     const size_t size = static_cast<size_t>(where.length);
-    const smbios::TableWalk walk =
-        smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0, smbios::TableEndOf(where));
+    const smbios::TableEnd table_end = smbios::TableEndOf(where);
+    const smbios::TableWalk walk = smbios::FindStructure(table, size, PORT_STRUCTURE_TYPE, 0, table_end);
     // With no entry point the file is taken for a bare table; when not even
     // its first structure holds together, it is neither.
     if (where.kind == smbios::EntryPointKind::NONE && walk.end != smbios::WalkEnd::FOUND &&
@@ -104,7 +127,7 @@ PortList PortsFromDump(const std::vector<uint8_t> &file, const std::string &name
         walk.structure_offset == 0) {
         return Unreadable(name + " is no SMBIOS table or dump: it starts with neither an entry point nor a structure");
     }
-    return PortsFound(walk, table, size, name, where.offset);
+    return PortsFound(walk, table, size, table_end, name, where.offset);
 }
 
 PortList PortsFromRawSmbios(const std::vector<uint8_t> &data) {

@@ -15,7 +15,8 @@ namespace tesmaron::tool {
 // The ports of a port structure in a whole SMBIOS table held in memory (the
 // first type-209 structure), walked as far as its entry point says; or why
 // there are none: no such structure, none listed, or where the table breaks
-// or is cut short (not read). `name` says in reasons which table it is;
+// or is cut short (not read). Beside them, the table's type-41 Ethernet
+// entries. `name` says in reasons which table it is;
 // `base` is the table's offset in its file, so that reasons point into the
 // file.
 PortList PortsFromTable(const uint8_t *table, size_t size, smbios::TableEnd table_end, const std::string &name,

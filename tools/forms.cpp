@@ -2,24 +2,45 @@
 // example alerting rules query (docs/tesmaron-ports.rules.yml).
 #include "forms.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tesmaron::tool {
 
 namespace {
 
-// The PCI address, or "disabled" for a port with none.
-std::string AddressText(const Port &port) { return port.disabled ? "disabled" : PciText(port.address); }
+// The PCI address (its domain when not 0000), "disabled" for a disabled
+// port, "-" for one that names no function.
+std::string AddressText(const Port &port) {
+    if (port.disabled) return "disabled";
+    return port.has_address ? ShortFunctionText(port.domain, port.address) : "-";
+}
 
-// "1  02:00.0  eno1,eno2  2c:76:8a:ad:eb:a5": the port, its PCI address, its
-// interfaces or "-", its MAC address. Scripts read the first three columns.
+std::string MacColumn(const Port &port) { return port.has_mac ? MacText(port.mac) : "-"; }
+
+// "1  02:00.0  eno1,eno2  2c:76:8a:ad:eb:a5  up  NIC Port 1": the port, its
+// PCI address, its interfaces or "-", its MAC address or "-", the first
+// interface's link or "-", its label; aligned. Scripts read the first
+// three columns.
 std::string Lines(const std::vector<Port> &ports) {
-    std::string out;
+    std::vector<std::array<std::string, 6>> rows;
+    std::array<size_t, 6> width{};
     for (const Port &port : ports) {
         std::string names;
         for (const std::string &name : port.interfaces) names += (names.empty() ? "" : ",") + name;
-        out += std::to_string(port.number) + "  " + AddressText(port) + "  " + (names.empty() ? "-" : names) + "  " +
-               MacText(port.mac) + "\n";
+        rows.push_back({std::to_string(port.number), AddressText(port), names.empty() ? "-" : names, MacColumn(port),
+                        port.operstate.empty() ? "-" : port.operstate, port.label});
+        for (size_t i = 0; i < width.size(); ++i) width[i] = std::max(width[i], rows.back()[i].size());
+    }
+    std::string out;
+    for (const auto &row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size()) line.append(width[i] - row[i].size() + 2, ' ');
+        }
+        line.erase(line.find_last_not_of(' ') + 1);
+        out += line + "\n";
     }
     return out;
 }
@@ -43,17 +64,40 @@ std::string JsonString(const std::string &text) {
     return out + "\"";
 }
 
+const char *MacCheckWord(MacCheck check) {
+    switch (check) {
+        case MacCheck::SAME:
+            return "same";
+        case MacCheck::REVERSED:
+            return "reversed";
+        case MacCheck::DIFFERENT:
+            return "different";
+        case MacCheck::NONE:
+            break;
+    }
+    return nullptr;
+}
+
 // One array, [] when nothing was found: a script always gets JSON. "pci"
-// is the address as the entry holds it, also for a disabled port.
+// is the address as a type-209 entry holds it, also for a disabled port;
+// "address" the function with its domain, "" where the port has none.
 std::string Json(const std::vector<Port> &ports) {
     std::string out = "[";
     for (const Port &port : ports) {
         if (out.size() > 1) out += ", ";
-        out += "{\"port\": " + std::to_string(port.number) + ", \"pci\": \"" + PciText(port.address) +
+        const bool pci = port.has_address || port.source == Source::PORT_LIST;
+        out += "{\"port\": " + std::to_string(port.number) + ", \"pci\": \"" + (pci ? PciText(port.address) : "") +
                "\", \"interfaces\": [";
         for (size_t i = 0; i < port.interfaces.size(); ++i) out += (i ? ", " : "") + JsonString(port.interfaces[i]);
-        out += std::string("], \"mac\": \"") + MacText(port.mac) +
-               "\", \"disabled\": " + (port.disabled ? "true" : "false") + "}";
+        const char *mac_check = MacCheckWord(port.mac_check);
+        out += std::string("], \"mac\": \"") + (port.has_mac ? MacText(port.mac) : "") +
+               "\", \"disabled\": " + (port.disabled ? "true" : "false") + ", \"address\": \"" +
+               (port.has_address ? FunctionText(port.domain, port.address) : "") +
+               "\", \"label\": " + JsonString(port.label) +
+               ", \"source\": " + std::to_string(static_cast<uint32_t>(port.source)) +
+               ", \"present\": " + (port.present ? (*port.present ? "true" : "false") : "null") +
+               ", \"operstate\": " + (port.interfaces.empty() ? "null" : JsonString(port.operstate)) +
+               ", \"mac_check\": " + (mac_check ? JsonString(mac_check) : "null") + "}";
     }
     return out + "]\n";
 }
@@ -76,9 +120,11 @@ std::string LabelValue(const std::string &text) {
 // The Prometheus text exposition format, for a textfile collector: whether
 // the port list could be read; one sample per port and interface, "device"
 // as node_exporter names interfaces, so that a query can join link state to
-// port numbers, and the PCI address with its domain, as the kernel writes
-// it (none for a disabled port: 00:00.0 is the host bridge's); the number
-// of ports, when the list was read.
+// port numbers, the PCI address with its domain, as the kernel writes it
+// (none for a port without one: a disabled type-209 port's 00:00.0 is the
+// host bridge's), its label and the structure that numbers it; for each
+// port whose firmware MAC address could be compared with its interface's,
+// whether they differ; the number of ports, when the list was read.
 std::string Metrics(const std::vector<Port> &ports, bool read) {
     std::string out =
         "# HELP tesmaron_read_success Whether the firmware's list of embedded network ports could be read.\n"
@@ -87,14 +133,29 @@ std::string Metrics(const std::vector<Port> &ports, bool read) {
         std::string(read ? "1" : "0") + "\n";
     if (!read) return out;
     out +=
-        "# HELP tesmaron_port_info Embedded network port: its number in the firmware's order, its PCI address (empty "
-        "when disabled) and an interface on it.\n"
+        "# HELP tesmaron_port_info Embedded network port: its number, its PCI address (empty when it has none), an "
+        "interface on it, its label and the SMBIOS structure type that numbers it (209 or 41).\n"
         "# TYPE tesmaron_port_info gauge\n";
+    std::string differs;
     for (const Port &port : ports) {
-        const std::string labels = "tesmaron_port_info{port=\"" + std::to_string(port.number) + "\",pci=\"" +
-                                   (port.disabled ? "" : "0000:" + PciText(port.address)) + "\",device=\"";
+        const std::string number = std::to_string(port.number);
+        const std::string labels = "tesmaron_port_info{port=\"" + number + "\",pci=\"" +
+                                   (port.has_address && !port.disabled ? FunctionText(port.domain, port.address) : "") +
+                                   "\",label=\"" + LabelValue(port.label) + "\",source=\"" +
+                                   std::to_string(static_cast<uint32_t>(port.source)) + "\",device=\"";
         if (port.interfaces.empty()) out += labels + "\"} 1\n";
         for (const std::string &name : port.interfaces) out += labels + LabelValue(name) + "\"} 1\n";
+        if (port.mac_check != MacCheck::NONE) {
+            differs += "tesmaron_port_mac_differs{port=\"" + number + "\",device=\"" + LabelValue(port.interfaces[0]) +
+                       "\"} " + (port.mac_check == MacCheck::DIFFERENT ? "1" : "0") + "\n";
+        }
+    }
+    if (!differs.empty()) {
+        out +=
+            "# HELP tesmaron_port_mac_differs Whether an embedded port's MAC address in the firmware differs from "
+            "its interface's permanent one (the same bytes in reverse order count as the same).\n"
+            "# TYPE tesmaron_port_mac_differs gauge\n" +
+            differs;
     }
     return out +
            "# HELP tesmaron_ports Embedded network ports the firmware lists.\n"

@@ -30,7 +30,7 @@ bool ParsePciAddress(const char *text, PciAddress &address, uint32_t &domain) {
     const char *at = text;
     const bool has_domain = std::strchr(text, ':') != std::strrchr(text, ':');
     domain = 0;
-    return (!has_domain || ParseHex(at, 4, ':', domain)) && ParseHex(at, 2, ':', address.bus) &&
+    return (!has_domain || ParseHex(at, 8, ':', domain)) && ParseHex(at, 2, ':', address.bus) &&
            ParseHex(at, 2, '.', address.device) && ParseHex(at, 1, '\0', address.function) && address.device <= 0x1F &&
            address.function <= 7;
 }
@@ -39,6 +39,16 @@ std::string PciText(const PciAddress &a) {
     char text[16];
     std::snprintf(text, sizeof(text), "%02" PRIx32 ":%02" PRIx32 ".%" PRIx32, a.bus, a.device, a.function);
     return text;
+}
+
+std::string FunctionText(uint32_t domain, const PciAddress &address) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "%04" PRIx32 ":", domain);
+    return text + PciText(address);
+}
+
+std::string ShortFunctionText(uint32_t domain, const PciAddress &address) {
+    return domain == 0 ? PciText(address) : FunctionText(domain, address);
 }
 
 }  // namespace tesmaron::tool

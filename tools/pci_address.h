@@ -14,11 +14,18 @@ struct PciAddress {
 };
 
 // "BB:DD.F" or "DDDD:BB:DD.F", hex digits of either case: one or two for the
-// bus and the device, one for the function, one to four for the domain (0
+// bus and the device, one for the function, one to eight for the domain (0
 // where none is given). False for anything else, and for a device above 1f
 // or a function above 7.
 bool ParsePciAddress(const char *text, PciAddress &address, uint32_t &domain);
 
 std::string PciText(const PciAddress &address);  // BB:DD.F, hex
+
+// DDDD:BB:DD.F, as the kernel names functions: the domain in four hex digits
+// (more where it needs them).
+std::string FunctionText(uint32_t domain, const PciAddress &address);
+
+// BB:DD.F in domain 0000, and DDDD:BB:DD.F in any other.
+std::string ShortFunctionText(uint32_t domain, const PciAddress &address);
 
 }  // namespace tesmaron::tool

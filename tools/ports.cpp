@@ -1,4 +1,4 @@
-// The port list: decoded from a port table, and asked.
+// The port list: decoded from a port table or the onboard devices, and asked.
 #include "ports.h"
 
 #include <algorithm>
@@ -32,35 +32,83 @@ std::vector<Port> PortsOf(const PortTable &table) {
     for (uint32_t i = 0; i < table.entry_count; ++i) {
         const PortEntry &entry = table.entries[i];
         const uint32_t devfn = entry.devfn;
-        Port port{i + 1, {entry.bus, devfn >> 3, devfn & 7}, {}, entry.bus == 0 && devfn == 0, {}};
+        const bool disabled = entry.bus == 0 && devfn == 0;
+        Port port{.number = i + 1,
+                  .address = {entry.bus, devfn >> 3, devfn & 7},
+                  .has_address = !disabled,
+                  .disabled = disabled,
+                  .has_mac = true};
         std::copy(std::begin(entry.mac), std::end(entry.mac), port.mac.begin());
         ports.push_back(port);
     }
     return ports;
 }
 
+std::optional<Port> OnboardPort(const smbios::OnboardDevice &device) {
+    if (device.device_type != smbios::DEVICE_TYPE_ETHERNET) return std::nullopt;
+    const uint32_t devfn = device.devfn;
+    return Port{.number = device.instance,
+                .source = Source::ONBOARD_DEVICES,
+                .domain = device.segment,
+                .address = {device.bus, devfn >> 3, devfn & 7},
+                .has_address = device.has_address,
+                .disabled = !device.enabled,
+                .label = std::string(device.label.text != nullptr ? device.label.text : "", device.label.size)};
+}
+
+bool AnswersForItsFunction(const Port &port) { return port.has_address && !port.disabled && port.present != false; }
+
 namespace {
 
-// The lowest port at an address, as LookupByPCIAddress answers; but never a
-// disabled port, whose 00:00.0 is the host bridge's address, not its own.
-const Port *PortAt(const std::vector<Port> &ports, const PciAddress &address) {
+std::string Plural(size_t count) { return std::to_string(count) + (count == 1 ? " port" : " ports"); }
+
+// The lowest port at a function, as LookupByPCIAddress answers; but never a
+// port that does not answer for it (disabled, no address, absent).
+const Port *PortAt(const std::vector<Port> &ports, uint32_t domain, const PciAddress &address) {
     for (const Port &port : ports) {
-        if (!port.disabled && port.address == address) return &port;
+        if (AnswersForItsFunction(port) && port.domain == domain && port.address == address) return &port;
     }
     return nullptr;
 }
 
-// Why no port answers for an address: none is there, or only a disabled
-// one, whose 00:00.0 says only that it has no address.
-std::string NoPortAt(const std::vector<Port> &ports, const PciAddress &address) {
-    std::string text = "no embedded port at " + PciText(address);
+// Why no port answers for a function: none is there, or only one that
+// does not answer for it.
+std::string NoPortAt(const std::vector<Port> &ports, uint32_t domain, const PciAddress &address) {
+    const std::string text = "no embedded port at " + ShortFunctionText(domain, address);
     for (const Port &port : ports) {
-        if (port.disabled && port.address == address) {
-            return text + ": port " + std::to_string(port.number) +
-                   " has that address only because the firmware marks it disabled";
+        if (port.domain != domain || !(port.address == address)) continue;
+        const std::string which = ": port " + std::to_string(port.number);
+        if (port.disabled && port.source == Source::PORT_LIST) {
+            return text + which + " has that address only because the firmware marks it disabled";
         }
+        if (port.disabled) return text + which + " is there, and the firmware marks it disabled";
+        if (port.present == false) return text + which + " is listed there, and this machine has no such function";
     }
     return text;
+}
+
+// The port numbered N. Type-41 instances are the firmware's own: two
+// enabled entries may give one number, and then neither is the answer.
+Answer PortNumbered(const std::vector<Port> &ports, uint32_t number, const std::string &lists) {
+    std::vector<const Port *> enabled, all;
+    for (const Port &port : ports) {
+        if (port.number != number) continue;
+        all.push_back(&port);
+        if (!port.disabled) enabled.push_back(&port);
+    }
+    if (all.empty()) return {{}, "there is no port " + std::to_string(number) + lists};
+    if (enabled.size() > 1) {
+        std::string places;
+        for (const Port *port : enabled) {
+            places += (places.empty() ? "" : " and ") +
+                      (port->has_address ? ShortFunctionText(port->domain, port->address) : std::string("no address"));
+            if (!port->label.empty()) places += " (\"" + port->label + "\")";
+        }
+        return {{},
+                "the firmware numbers " + std::to_string(enabled.size()) + " enabled ports " + std::to_string(number) +
+                    ": at " + places};
+    }
+    return {{enabled.empty() ? *all.front() : *enabled.front()}, ""};
 }
 
 }  // namespace
@@ -68,22 +116,21 @@ std::string NoPortAt(const std::vector<Port> &ports, const PciAddress &address) 
 Answer Ask(const PortList &list, const Question &question) {
     const size_t count = list.ports.size();
     if (count == 0) return {{}, "no embedded network ports found: " + list.reason};
-    const std::string lists = " (the firmware lists " + std::to_string(count) + (count == 1 ? " port)" : " ports)");
+    const std::string lists = " (the firmware lists " + Plural(count) + ")";
     switch (question.kind) {
         case Question::ALL:
             return {list.ports, ""};
         case Question::PORT:
-            if (question.port >= 1 && question.port <= count) return {{list.ports[question.port - 1]}, ""};
-            return {{}, "there is no port " + std::to_string(question.port) + lists};
+            return PortNumbered(list.ports, question.port, lists);
         case Question::PCI:
-            if (const Port *port = PortAt(list.ports, question.address)) return {{*port}, ""};
-            return {{}, NoPortAt(list.ports, question.address) + lists};
+            if (const Port *port = PortAt(list.ports, question.domain, question.address)) return {{*port}, ""};
+            return {{}, NoPortAt(list.ports, question.domain, question.address) + lists};
         case Question::INTERFACE:
             if (!question.unplaced.empty()) return {{}, question.unplaced};
-            if (const Port *port = PortAt(list.ports, question.address)) return {{*port}, ""};
+            if (const Port *port = PortAt(list.ports, question.domain, question.address)) return {{*port}, ""};
             return {{},
-                    "interface " + question.interface_name + " is on PCI function " + PciText(question.address) +
-                        ", which is no embedded port" + lists};
+                    "interface " + question.interface_name + " is on PCI function " +
+                        ShortFunctionText(question.domain, question.address) + ", which is no embedded port" + lists};
     }
     return {};
 }

@@ -4,28 +4,52 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "pci_address.h"
 #include "portmap/port_table.h"
+#include "smbios/onboard_devices.h"
 
 namespace tesmaron::tool {
 
+// Which firmware structure numbers a port: the port list of type 209, or
+// the standard onboard devices of type 41 (its Ethernet entries).
+enum class Source : uint32_t { PORT_LIST = 209, ONBOARD_DEVICES = 41 };
+
+// The firmware's MAC address of a port against its interface's permanent
+// one: the same, the same read backwards (as some firmware stores it), or
+// different; NONE where there is nothing to compare.
+enum class MacCheck : uint8_t { NONE, SAME, REVERSED, DIFFERENT };
+
 struct Port {
-    uint32_t number;  // from 1, in the firmware's order
-    PciAddress address;
-    std::array<uint8_t, 6> mac;           // as the entry holds it, in its byte order
-    bool disabled;                        // bus 0, devfn 0: the firmware marks the port disabled
-    std::vector<std::string> interfaces;  // the system's names, sorted; none for another machine's table
+    uint32_t number = 0;  // type 209: from 1, in the firmware's order; type 41: its instance, as given
+    Source source = Source::PORT_LIST;
+    uint32_t domain = 0;  // PCI segment: 0000 for type 209, which names no other
+    PciAddress address{};
+    bool has_address = false;      // false: a disabled type-209 port (00:00.0), a type-41 entry naming none
+    bool disabled = false;         // type 209: bus 0, devfn 0; type 41: bit 7 of its device type clear
+    bool has_mac = false;          // type 209 holds one; type 41 none
+    std::array<uint8_t, 6> mac{};  // as the entry holds it, in its byte order
+    std::string label{};           // type 41's Reference Designation ("NIC Port 1"); "" for none
+    // Whether its PCI function exists on this machine; unknown (nullopt)
+    // for a dump, and where the system lists no PCI function at all.
+    std::optional<bool> present{};
+    std::vector<std::string> interfaces{};  // the system's names, sorted; none for another machine's table
+    std::string operstate{};                // the first interface's link state ("up", "down", ...); "" for none
+    MacCheck mac_check = MacCheck::NONE;
 };
 
-// What a source found: the ports in the firmware's order, or why there are
-// none; and, when the list did not come from where it usually does, where.
-// `read` is false when no port list could be read at all (no tables, no
-// permission, a broken table): not the same as a list that holds no ports.
+// What a source found: the ports of the type-209 list in the firmware's
+// order, or why there are none; the type-41 Ethernet entries of the same
+// table, in table order; and, when the list did not come from where it
+// usually does, where. `read` is false when no port list could be read at
+// all (no tables, no permission, a broken table): not the same as a list
+// that holds no ports.
 struct PortList {
     std::vector<Port> ports;
+    std::vector<Port> onboard;
     bool read = false;
     std::string reason;
     std::string origin;
@@ -40,11 +64,19 @@ PortList Unreadable(const std::string &reason);
 // entry i is port i + 1.
 std::vector<Port> PortsOf(const PortTable &table);
 
+// The port a type-41 entry describes, when it is an Ethernet entry.
+std::optional<Port> OnboardPort(const smbios::OnboardDevice &device);
+
+// Whether a port answers for its PCI function: it has one, is not
+// disabled, and is not known to be absent from this machine.
+bool AnswersForItsFunction(const Port &port);
+
 // All ports, one port by number, the first port at a PCI address (the
 // answers the library's two lookups give), or the port an interface is on.
 struct Question {
     enum Kind { ALL, PORT, PCI, INTERFACE } kind = ALL;
     uint32_t port = 0;
+    uint32_t domain = 0;         // PCI, INTERFACE: the function's PCI domain
     PciAddress address{};        // PCI; INTERFACE: the function it is on, once found
     std::string interface_name;  // INTERFACE: its name
     std::string unplaced;        // INTERFACE: why it is on no PCI function, if it is not

@@ -1,8 +1,9 @@
 // tesmaron-ports: which network interface is which of the server's embedded
-// ports. The plan: read the arguments; take the ports from their source
-// (this machine, or a dump file) and, on this machine, name their
-// interfaces; ask them the question; put the answer in the form asked for;
-// deliver it to standard output or a file; exit with what was found.
+// ports. The plan: read the arguments; take the firmware's lists from their
+// source (this machine, or a dump file) and join them with the machine: the
+// list it confirms, the interfaces, their link; ask them the question; put
+// the answer in the form asked for; deliver it to standard output or a
+// file; exit with what was found.
 #include "tesmaron_ports.h"
 
 #include <cstdio>
@@ -13,20 +14,13 @@
 #include "firmware_table.h"
 #include "forms.h"
 #include "interfaces.h"
+#include "join.h"
 #include "machine_ports.h"
 #include "ports.h"
 
 namespace tesmaron::tool {
 
 namespace {
-
-PortList MachinePortsWithInterfaces() {
-    PortList list = MachinePorts();
-    for (Port &port : list.ports) {
-        if (!port.disabled) port.interfaces = InterfaceNames(port.address);  // 00:00.0 is not its own
-    }
-    return list;
-}
 
 // Standard output, or the file --output names; false, after the reason on
 // standard error, when it cannot be written.
@@ -53,10 +47,11 @@ ExitStatus TesmaronPorts(int argc, char **argv) {
         return ExitStatus::FAILED;
     }
 
-    const PortList list = options.dump.empty() ? MachinePortsWithInterfaces() : PortsFromDumpFile(options.dump);
+    const bool live = options.dump.empty();
+    const PortList list = Joined(live ? MachinePorts() : PortsFromDumpFile(options.dump), live);
     Question &question = options.question;
     if (question.kind == Question::INTERFACE)
-        question.unplaced = InterfaceFunction(question.interface_name, question.address);
+        question.unplaced = InterfaceFunction(question.interface_name, question.domain, question.address);
 
     const Answer answer = Ask(list, question);
     if (!Deliver(Render(options.form, answer.ports, list.read), options.output)) return ExitStatus::FAILED;

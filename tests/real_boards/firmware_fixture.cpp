@@ -7,6 +7,9 @@
 //        entries: DIR/<type>-<instance>/raw for each structure
 //        dump3, dump2, bare: DIR/<NAME>.<LAYOUT>, a dump or a bare table;
 //        without NAME, one for each board
+//        machine-tables3, machine-dump3: the same for a server of
+//        onboard-devices.txt (BOARDS names that file), its type-41 entries
+//        and its type-209 list, if any, in a whole table
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -55,6 +58,32 @@ bool WriteBoard(const test::Board &board, const std::string &layout, const fs::p
     return false;
 }
 
+bool WriteMachine(const test::Machine &machine, const std::string &layout, const fs::path &dir) {
+    const std::vector<uint8_t> table = test::MachineTable(machine);
+    if (layout == "machine-dump3") return Write(dir / (machine.name + ".dump3"), test::Dump(3, table));
+    return layout == "machine-tables3" &&
+           Write(dir / "smbios_entry_point",
+                 test::EntryPoint(3, static_cast<uint32_t>(table.size()), FIRMWARE_TABLE_ADDRESS)) &&
+           Write(dir / "DMI", table);
+}
+
+// Every item of `all` named NAME (argv[4]), or every one without it, written.
+template <typename Item, typename WriteItem>
+int WriteAll(const std::vector<Item> &all, int argc, char **argv, WriteItem write_item) {
+    int written = 0;
+    for (const Item &item : all) {
+        if (argc == 5 && item.name != argv[4]) continue;
+        if (!write_item(item, argv[2], argv[3])) {
+            std::fprintf(stderr, "firmware-fixture: cannot write %s as %s into %s\n", item.name.c_str(), argv[2],
+                         argv[3]);
+            return 1;
+        }
+        ++written;
+    }
+    if (written == 0) std::fprintf(stderr, "firmware-fixture: no %s in %s\n", argc == 5 ? argv[4] : "entry", argv[1]);
+    return written == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -62,19 +91,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: firmware-fixture BOARDS LAYOUT DIR [NAME]\n");
         return 2;
     }
-    const std::vector<test::Board> boards = test::ReadBoards(argv[1]);
     const std::string layout = argv[2];
     fs::create_directories(argv[3]);
-    int written = 0;
-    for (const test::Board &board : boards) {
-        if (argc == 5 && board.name != argv[4]) continue;
-        if (!WriteBoard(board, layout, argv[3])) {
-            std::fprintf(stderr, "firmware-fixture: cannot write %s as %s into %s\n", board.name.c_str(),
-                         layout.c_str(), argv[3]);
-            return 1;
-        }
-        ++written;
-    }
-    if (written == 0) std::fprintf(stderr, "firmware-fixture: no board %s in %s\n", argc == 5 ? argv[4] : "", argv[1]);
-    return written == 0 ? 1 : 0;
+    if (layout.starts_with("machine-")) return WriteAll(test::ReadMachines(argv[1]), argc, argv, WriteMachine);
+    return WriteAll(test::ReadBoards(argv[1]), argc, argv, WriteBoard);
 }

@@ -59,15 +59,17 @@ inline std::vector<uint8_t> BoardReply(const Board &board, size_t asked) {
 // as real firmware tables hold them: strings, other OEM types, one whose
 // body and strings hold the byte 0xD1. A second type-209 structure follows
 // the board's, listing three ports on bus ee: it must never be used.
+// A structure: the formatted area, then the strings, each ended by a zero,
+// and one more zero to end the set (two zeros for a set with no strings).
+inline std::vector<uint8_t> WithStrings(std::vector<uint8_t> formatted, const std::string &strings) {
+    formatted.insert(formatted.end(), strings.begin(), strings.end());
+    formatted.insert(formatted.end(), {0, 0});
+    return formatted;
+}
+
 inline std::vector<std::vector<uint8_t>> TableStructures(const Board &board) {
     using namespace std::string_literals;
-    // The formatted area, then the strings, each ended by a zero, and one
-    // more zero to end the set (two zeros for a set with no strings).
-    auto with_strings = [](std::vector<uint8_t> formatted, const std::string &strings) {
-        formatted.insert(formatted.end(), strings.begin(), strings.end());
-        formatted.insert(formatted.end(), {0, 0});
-        return formatted;
-    };
+    const auto with_strings = WithStrings;
     const std::vector<uint8_t> second = {0xD1, 28, 0x02, 0xD1, 0x00, 0xEE, 0, 0,    0, 0, 0, 0, 0x01, 0xEE,
                                          0,    0,  0,    0,    0,    0,    8, 0xEE, 0, 0, 0, 0, 0,    0};
     return {
@@ -147,6 +149,91 @@ inline std::vector<uint8_t> Dump(int version, const std::vector<uint8_t> &table,
     dump.resize(32);
     dump.insert(dump.end(), table.begin(), table.end());
     return dump;
+}
+
+// The real servers of onboard-devices.txt: each one's type-41 Ethernet
+// entries, and its type-209 port list where it has one.
+struct OnboardEntry {
+    uint8_t instance;
+    bool enabled;
+    uint16_t segment;  // FFFF, bus FF and devfn FF where the line gives no address
+    uint8_t bus, devfn;
+    std::string label;
+};
+struct Machine {
+    std::string name;
+    std::vector<OnboardEntry> entries;
+    std::vector<std::pair<uint8_t, uint8_t>> ports;  // (bus, devfn) of type-209 port 1, 2, ...
+};
+
+// Empty when the file cannot be read or a line is not a device.
+inline std::vector<Machine> ReadMachines(const std::string &path) {
+    std::vector<Machine> machines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string name, instance, state, address;
+        fields >> name >> instance;
+        if (machines.empty() || machines.back().name != name) machines.push_back({name, {}, {}});
+        Machine &machine = machines.back();
+        unsigned number = 0, segment = 0, bus = 0, device = 0, function = 0;
+        if (instance == "209") {
+            for (std::string port; fields >> port;) {
+                if (std::sscanf(port.c_str(), "%u=%x:%x:%x.%x", &number, &segment, &bus, &device, &function) != 5)
+                    return {};
+                machine.ports.emplace_back(static_cast<uint8_t>(bus), static_cast<uint8_t>(device << 3 | function));
+            }
+            continue;
+        }
+        fields >> state >> address >> std::ws;
+        std::string label;
+        std::getline(fields, label);
+        if (label.size() < 2 || label.front() != '"' || label.back() != '"') return {};
+        OnboardEntry entry{static_cast<uint8_t>(std::stoul(instance)), state == "enabled", 0xFFFF, 0xFF, 0xFF,
+                           label.substr(1, label.size() - 2)};
+        if (address != "-") {
+            if (std::sscanf(address.c_str(), "%x:%x:%x.%x", &segment, &bus, &device, &function) != 4) return {};
+            entry.segment = static_cast<uint16_t>(segment);
+            entry.bus = static_cast<uint8_t>(bus);
+            entry.devfn = static_cast<uint8_t>(device << 3 | function);
+        }
+        machine.entries.push_back(entry);
+    }
+    return machines;
+}
+
+// A machine's whole table: firmware and system structures, its type-41
+// entries (each with its label, where it has one, as string 1), its
+// type-209 list (MAC addresses 02:00:5e:29:<port>:00), the end-of-table.
+inline std::vector<uint8_t> MachineTable(const Machine &machine) {
+    using namespace std::string_literals;
+    std::vector<uint8_t> table =
+        WithStrings({0, 0x12, 0x00, 0x00, 1, 2, 0x00, 0xF0, 3, 0x0F, 0x80, 0x98, 0x8B, 0x7F, 0xCB, 0x09, 0, 0},
+                    "Firmware Vendor\0"s
+                    "2.11.2\0"s
+                    "04/09/2019"s);
+    uint16_t handle = 0x4100;
+    for (const OnboardEntry &e : machine.entries) {
+        const std::vector<uint8_t> structure = WithStrings(
+            {41, 11, static_cast<uint8_t>(handle), static_cast<uint8_t>(handle >> 8),
+             e.label.empty() ? uint8_t{0} : uint8_t{1}, static_cast<uint8_t>(0x05 | (e.enabled ? 0x80 : 0)), e.instance,
+             static_cast<uint8_t>(e.segment), static_cast<uint8_t>(e.segment >> 8), e.bus, e.devfn},
+            e.label);
+        table.insert(table.end(), structure.begin(), structure.end());
+        ++handle;
+    }
+    if (!machine.ports.empty()) {
+        std::vector<uint8_t> list = {0xD1, static_cast<uint8_t>(4 + 8 * machine.ports.size()), 0x00, 0xD1};
+        for (size_t i = 0; i < machine.ports.size(); ++i) {
+            list.insert(list.end(), {machine.ports[i].second, machine.ports[i].first, 0x02, 0x00, 0x5E, 0x29,
+                                     static_cast<uint8_t>(i + 1), 0x00});
+        }
+        list = WithStrings(list, "");
+        table.insert(table.end(), list.begin(), list.end());
+    }
+    table.insert(table.end(), {0x7F, 0x04, 0xFF, 0xFE, 0, 0});
+    return table;
 }
 
 }  // namespace test

@@ -100,7 +100,7 @@ exec)
 demo)
   example=${1:?example program}
   copy_in "$example"
-  for args in "" "--port 3" "--pci 03:00.1" "--port 5" "--pci 3:0"; do
+  for args in "" "--port 3" "--json --pci 03:00.1" "--port 5" "--pci 3:0"; do
     echo "\$ tesmaron-ports${args:+ $args}"
     # shellcheck disable=SC2086
     on_sample_board tesmaron-ports.exe $args

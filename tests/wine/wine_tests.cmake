@@ -45,18 +45,22 @@ set_tests_properties(wine.tesmaron-ports-help PROPERTIES FIXTURES_REQUIRED WineP
   PASS_REGULAR_EXPRESSION "On Windows the port list comes from the health driver's device [\\.]+ZolHlth,\nwhich may need an administrator"
   FAIL_REGULAR_EXPRESSION "root|On Linux|SIGPIPE")
 # A dump read on Windows as on Linux; the NUL device written into, not
-# replaced; its metrics written atomically with MoveFileEx.
+# replaced; its metrics written atomically with MoveFileEx; a port labelled
+# by the type-41 entry at its function.
 add_test(NAME wine.tesmaron-ports-from-dump
          COMMAND bash -c "set -e; \"$0\" \"$1\" dump3 \"$2/drive_c/tesmaron\" board-084
                           \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --pci 03:00.1
                           \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --output NUL
                           \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\board-084.dump3' --prometheus --output 'C:\\tesmaron\\tesmaron.prom'
-                          cat \"$2/drive_c/tesmaron/tesmaron.prom\"; ls -A \"$2/drive_c/tesmaron\" | grep -c '^[.]' || true"
+                          cat \"$2/drive_c/tesmaron/tesmaron.prom\"; ls -A \"$2/drive_c/tesmaron\" | grep -c '^[.]' || true
+                          \"$0\" \"$5\" machine-dump3 \"$2/drive_c/tesmaron\" server-013
+                          \"$3\" exec \"$2\" \"$4\" --from-dump='C:\\tesmaron\\server-013.dump3' --port 2"
                  $<TARGET_FILE:firmware-fixture> ${CMAKE_CURRENT_LIST_DIR}/../real_boards/real-boards.txt ${_prefix}
-                 ${_wine} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe)
+                 ${_wine} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe
+                 ${CMAKE_CURRENT_LIST_DIR}/../real_boards/onboard-devices.txt)
 set_tests_properties(wine.tesmaron-ports-from-dump PROPERTIES FIXTURES_REQUIRED WinePrefix RESOURCE_LOCK wine
   TIMEOUT 120 PASS_REGULAR_EXPRESSION
-  "^4  03:00.1  -  02:00:5e:54:03:01\n# HELP tesmaron_read_success [^\n]*\n# TYPE tesmaron_read_success gauge\ntesmaron_read_success 1\n# HELP tesmaron_port_info [^\n]*\n# TYPE tesmaron_port_info gauge\ntesmaron_port_info{port=\"1\",pci=\"0000:04:00.0\",device=\"\"} 1\n.*tesmaron_ports 4\n0\n$")
+  "^4  03:00.1  -  02:00:5e:54:03:01  -\n# HELP tesmaron_read_success [^\n]*\n# TYPE tesmaron_read_success gauge\ntesmaron_read_success 1\n# HELP tesmaron_port_info [^\n]*\n# TYPE tesmaron_port_info gauge\ntesmaron_port_info{port=\"1\",pci=\"0000:04:00.0\",label=\"\",source=\"209\",device=\"\"} 1\n.*tesmaron_ports 4\n0\n2  03:00.1  -  02:00:5e:29:02:00  -  NIC Port 2\n$")
 set_tests_properties(wine.driver-start PROPERTIES DEPENDS
   "wine.driver-absent;wine.tesmaron-ports-driver-absent;wine.tesmaron-ports-help;wine.tesmaron-ports-from-dump")
 

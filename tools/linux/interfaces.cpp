@@ -1,15 +1,25 @@
-// Linux: which PCI function each network interface is on, read from sysfs.
-// An interface's folder lies below its device's, and that below its
-// parents': the nearest parent whose subsystem is pci is its function, as
-// udev's SUBSYSTEMS=="pci" finds it. A virtio device, or any other, between
-// the function and net/ is passed over.
+// Linux: the machine's PCI functions, and which function each network
+// interface is on, read from sysfs. An interface's folder lies below its
+// device's, and that below its parents': the nearest parent whose subsystem
+// is pci is its function, as udev's SUBSYSTEMS=="pci" finds it. A virtio
+// device, or any other, between the function and net/ is passed over.
 #include "tools/interfaces.h"
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <fstream>
+#include <linux/ethtool.h>
+#include <linux/sockios.h>
+#include <net/if.h>
 #include <string>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tesmaron::tool {
@@ -17,6 +27,7 @@ namespace tesmaron::tool {
 namespace {
 
 constexpr char NET_CLASS[] = "/sys/class/net";
+constexpr char PCI_DEVICES[] = "/sys/bus/pci/devices";
 
 struct NetInterface {
     std::string name;
@@ -38,51 +49,118 @@ std::string NearestPciFunction(const std::string &name) {
     return "";
 }
 
+// The names in a folder, dot files left out, sorted.
+std::vector<std::string> NamesIn(const char *folder) {
+    std::vector<std::string> names;
+    if (DIR *dir = opendir(folder)) {
+        while (const dirent *entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // Every interface, read once: a run asks for each port's.
 const std::vector<NetInterface> &NetInterfaces() {
     static const std::vector<NetInterface> interfaces = [] {
         std::vector<NetInterface> found;
-        if (DIR *dir = opendir(NET_CLASS)) {
-            while (const dirent *entry = readdir(dir)) {
-                if (entry->d_name[0] != '.') found.push_back({entry->d_name, NearestPciFunction(entry->d_name)});
-            }
-            closedir(dir);
-        }
-        std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.name < b.name; });
+        for (const std::string &name : NamesIn(NET_CLASS)) found.push_back({name, NearestPciFunction(name)});
         return found;
     }();
     return interfaces;
 }
 
-// "0000:03:00.0" in domain 0000, the only one the firmware's list names.
-bool InDomainZero(const std::string &function, PciAddress &address) {
-    uint32_t domain = 0;
-    return std::count(function.begin(), function.end(), ':') == 2 &&
-           ParsePciAddress(function.c_str(), address, domain) && domain == 0;
+// "0000:03:00.0", the kernel's name of a function, read back.
+bool FunctionOf(const std::string &function, uint32_t &domain, PciAddress &address) {
+    return std::count(function.begin(), function.end(), ':') == 2 && ParsePciAddress(function.c_str(), address, domain);
+}
+
+// The first line of a small sysfs file, or "".
+std::string FirstLine(const std::string &path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+bool ParseMac(const std::string &text, std::array<uint8_t, 6> &mac) {
+    unsigned bytes[6];
+    char end;
+    if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &bytes[0], &bytes[1], &bytes[2], &bytes[3], &bytes[4],
+                    &bytes[5], &end) != 6) {
+        return false;
+    }
+    for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(bytes[i]);
+    return true;
+}
+
+// The permanent address as ethtool reads it (SIOCETHTOOL works on any
+// socket, a local one included); where that cannot be asked, sysfs'
+// address when addr_assign_type says it is the permanent one (0).
+std::optional<std::array<uint8_t, 6>> PermanentMac(const std::string &name) {
+    std::array<uint8_t, 6> mac{};
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && name.size() < IFNAMSIZ) {
+        // struct ethtool_perm_addr, whose data runs on: the command, the
+        // room for the address, then the address.
+        static_assert(offsetof(ethtool_perm_addr, size) == 4 && offsetof(ethtool_perm_addr, data) == 8);
+        alignas(uint32_t) uint8_t asked[8 + 32] = {};
+        const uint32_t command = ETHTOOL_GPERMADDR, room = 32;
+        std::memcpy(asked, &command, 4);
+        std::memcpy(asked + 4, &room, 4);
+        ifreq request{};
+        std::memcpy(request.ifr_name, name.c_str(), name.size());
+        request.ifr_data = reinterpret_cast<char *>(asked);
+        const bool answered = ioctl(fd, SIOCETHTOOL, &request) == 0;
+        close(fd);
+        uint32_t size = 0;
+        std::memcpy(&size, asked + 4, 4);
+        if (answered && size == mac.size()) {
+            std::memcpy(mac.data(), asked + 8, mac.size());
+            return mac;
+        }
+    } else if (fd >= 0) {
+        close(fd);
+    }
+    const std::string folder = std::string(NET_CLASS) + "/" + name;
+    if (FirstLine(folder + "/addr_assign_type") == "0" && ParseMac(FirstLine(folder + "/address"), mac)) return mac;
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::vector<std::string> InterfaceNames(const PciAddress &address) {
+std::optional<bool> PciFunctionPresent(uint32_t domain, const PciAddress &address) {
+    static const bool listed = !NamesIn(PCI_DEVICES).empty();
+    if (!listed) return std::nullopt;
+    struct stat info;
+    return stat((std::string(PCI_DEVICES) + "/" + FunctionText(domain, address)).c_str(), &info) == 0;
+}
+
+std::vector<std::string> InterfaceNames(uint32_t domain, const PciAddress &address) {
     std::vector<std::string> names;
-    PciAddress at;
+    uint32_t at_domain = 0;
+    PciAddress at{};
     for (const NetInterface &interface : NetInterfaces()) {
-        if (InDomainZero(interface.function, at) && at == address) names.push_back(interface.name);
+        if (FunctionOf(interface.function, at_domain, at) && at_domain == domain && at == address) {
+            names.push_back(interface.name);
+        }
     }
     return names;
 }
 
-std::string InterfaceFunction(const std::string &name, PciAddress &address) {
+std::string InterfaceFunction(const std::string &name, uint32_t &domain, PciAddress &address) {
     for (const NetInterface &interface : NetInterfaces()) {
         if (interface.name != name) continue;
-        if (interface.function.empty()) return "interface " + name + " is on no PCI function";
-        if (!InDomainZero(interface.function, address)) {
-            return "interface " + name + " is on PCI function " + interface.function +
-                   ", outside the domain 0000 that the firmware's port list names";
-        }
+        if (!FunctionOf(interface.function, domain, address)) return "interface " + name + " is on no PCI function";
         return "";
     }
     return "there is no network interface " + name + " (" + NET_CLASS + " lists none of that name)";
+}
+
+InterfaceLink LinkOf(const std::string &name) {
+    return {FirstLine(std::string(NET_CLASS) + "/" + name + "/operstate"), PermanentMac(name)};
 }
 
 }  // namespace tesmaron::tool

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "healthdrv/linux/health_device.h"
+#include "smbios/onboard_devices.h"
 #include "smbios/table_location.h"
 #include "tools/firmware_table.h"
 
@@ -22,6 +23,18 @@ bool Denied(int error) { return error == EACCES || error == EPERM; }
 
 std::string NeedsRoot(const std::string &path) { return "reading " + path + " needs root (permission denied)"; }
 
+// The type-41 Ethernet entries, a folder each: 41-0, 41-1, ...
+std::vector<Port> EntriesOnboardPorts(const std::string &root) {
+    std::vector<Port> ports;
+    std::vector<uint8_t> raw;
+    for (int instance = 0; ReadFileBytes(root + "/41-" + std::to_string(instance) + "/raw", raw) == 0; ++instance) {
+        smbios::OnboardDevice device;
+        if (!smbios::ReadOnboardDevice(raw.data(), raw.size(), device)) continue;
+        if (const std::optional<Port> port = OnboardPort(device)) ports.push_back(*port);
+    }
+    return ports;
+}
+
 // Kernels before 4.2 show only one folder per structure: the first port
 // structure is entries/209-0/raw, the formatted area and its strings.
 PortList EntriesPorts() {
@@ -34,16 +47,22 @@ PortList EntriesPorts() {
     const std::string raw = root + "/209-0/raw";
     std::vector<uint8_t> structure;
     const int error = ReadFileBytes(raw, structure);
-    if (error == ENOENT)
-        return Listed({}, "the firmware lists no embedded network ports (" + root + "/209-0 is absent)");
-    if (Denied(error)) return Unreadable(NeedsRoot(raw));
-    if (error != 0) return Unreadable(raw + ": " + FileError(error));
-    if (structure.size() < PORT_STRUCTURE_HEADER_SIZE || structure[1] > structure.size()) {
+    PortList list;
+    if (error == ENOENT) {
+        list = Listed({}, "the firmware lists no embedded network ports (" + root + "/209-0 is absent)");
+    } else if (Denied(error)) {
+        return Unreadable(NeedsRoot(raw));
+    } else if (error != 0) {
+        return Unreadable(raw + ": " + FileError(error));
+    } else if (structure.size() < PORT_STRUCTURE_HEADER_SIZE || structure[1] > structure.size()) {
         return Unreadable(raw + " is cut short: " + std::to_string(structure.size()) +
                           " bytes, fewer than the structure's formatted area");
+    } else {
+        list = Listed(PortsOf(PortTableOf(structure.data())),
+                      "the firmware's list of embedded network ports (" + raw + ") holds none");
     }
-    return Listed(PortsOf(PortTableOf(structure.data())),
-                  "the firmware's list of embedded network ports (" + raw + ") holds none");
+    list.onboard = EntriesOnboardPorts(root);
+    return list;
 }
 
 // How far the kernel's table goes, from the entry point beside it, as the

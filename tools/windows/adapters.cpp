@@ -17,10 +17,12 @@ PciAddress FunctionOf(const AdapterRecord &adapter) {
 
 }  // namespace
 
-std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapters, const PciAddress &address) {
+std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapters, const PciAddress &address,
+                                        bool unnamed) {
     std::vector<std::string> names;
     for (const AdapterRecord &adapter : adapters) {
-        if (adapter.enumerator == "PCI" && FunctionOf(adapter) == address && !adapter.connection_name.empty()) {
+        if (adapter.enumerator == "PCI" && FunctionOf(adapter) == address &&
+            (unnamed || !adapter.connection_name.empty())) {
             names.push_back(adapter.connection_name);
         }
     }

@@ -20,8 +20,10 @@ struct AdapterRecord {
     std::string connection_name;
 };
 
-// The connection names of the adapters at one PCI function, sorted.
-std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapters, const PciAddress &address);
+// The connection names of the adapters at one PCI function, sorted; with
+// `unnamed`, a device with no connection counts too (its name "").
+std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapters, const PciAddress &address,
+                                        bool unnamed = false);
 
 // The PCI function of the adapter with a connection name: "" and the
 // address, or why there is none.

@@ -1,8 +1,11 @@
-// Windows: interface names are the connection names of the network adapters
-// that SetupAPI places at a PCI function.
+// Windows: the PCI functions SetupAPI enumerates; interface names are the
+// connection names of the network adapters it places at a PCI function,
+// their link what the IP helper reports of the adapter of that name.
 #include "tools/interfaces.h"
 
+#include <winsock2.h>
 #include <windows.h>
+#include <iphlpapi.h>
 #include <setupapi.h>
 
 #include <string>
@@ -46,10 +49,12 @@ std::string ConnectionName(HDEVINFO set, SP_DEVINFO_DATA *device) {
     return Utf8(name);
 }
 
-std::vector<AdapterRecord> ReadAdapters() {
-    std::vector<AdapterRecord> adapters;
-    HDEVINFO set = SetupDiGetClassDevsW(&NET_CLASS, nullptr, nullptr, DIGCF_PRESENT);
-    if (set == INVALID_HANDLE_VALUE) return adapters;
+// The devices SetupAPI enumerates that are present: of one class, or of
+// every class on one enumerator.
+std::vector<AdapterRecord> ReadDevices(const GUID *device_class, const wchar_t *enumerator_name, DWORD flags) {
+    std::vector<AdapterRecord> devices;
+    HDEVINFO set = SetupDiGetClassDevsW(device_class, enumerator_name, nullptr, DIGCF_PRESENT | flags);
+    if (set == INVALID_HANDLE_VALUE) return devices;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof(device);
     for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
@@ -61,27 +66,88 @@ std::vector<AdapterRecord> ReadAdapters() {
                                               sizeof(bus), nullptr) &&
             SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_ADDRESS, nullptr, reinterpret_cast<BYTE *>(&address),
                                               sizeof(address), nullptr)) {
-            adapters.push_back({Utf8(enumerator), bus, address, ConnectionName(set, &device)});
+            devices.push_back({Utf8(enumerator), bus, address,
+                               device_class != nullptr ? ConnectionName(set, &device) : std::string()});
         }
     }
     SetupDiDestroyDeviceInfoList(set);
-    return adapters;
+    return devices;
 }
 
 // Read once: a run asks for each port's.
 const std::vector<AdapterRecord> &PresentAdapters() {
-    static const std::vector<AdapterRecord> adapters = ReadAdapters();
+    static const std::vector<AdapterRecord> adapters = ReadDevices(&NET_CLASS, nullptr, 0);
     return adapters;
+}
+
+const std::vector<AdapterRecord> &PresentPciFunctions() {
+    static const std::vector<AdapterRecord> functions = ReadDevices(nullptr, L"PCI", DIGCF_ALLCLASSES);
+    return functions;
+}
+
+// The IP helper's words for an interface's state, as the kernel's
+// operstate gives them on Linux (both follow RFC 2863's ifOperStatus).
+const char *OperstateWord(IF_OPER_STATUS status) {
+    switch (status) {
+        case IfOperStatusUp:
+            return "up";
+        case IfOperStatusDown:
+            return "down";
+        case IfOperStatusTesting:
+            return "testing";
+        case IfOperStatusDormant:
+            return "dormant";
+        case IfOperStatusNotPresent:
+            return "notpresent";
+        case IfOperStatusLowerLayerDown:
+            return "lowerlayerdown";
+        default:
+            return "unknown";
+    }
 }
 
 }  // namespace
 
-std::vector<std::string> InterfaceNames(const PciAddress &address) {
+// SetupAPI gives no PCI segment: only domain 0000 can be told.
+std::optional<bool> PciFunctionPresent(uint32_t domain, const PciAddress &address) {
+    if (PresentPciFunctions().empty() || domain != 0) return std::nullopt;
+    return !AdapterNamesAt(PresentPciFunctions(), address, true).empty();
+}
+
+std::vector<std::string> InterfaceNames(uint32_t domain, const PciAddress &address) {
+    if (domain != 0) return {};
     return AdapterNamesAt(PresentAdapters(), address);
 }
 
-std::string InterfaceFunction(const std::string &name, PciAddress &address) {
+std::string InterfaceFunction(const std::string &name, uint32_t &domain, PciAddress &address) {
+    domain = 0;
     return AdapterFunction(PresentAdapters(), name, address);
+}
+
+InterfaceLink LinkOf(const std::string &name) {
+    InterfaceLink link;
+    ULONG size = 16 << 10;
+    std::vector<uint8_t> buffer;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.resize(size);
+        result = GetAdaptersAddresses(
+            AF_UNSPEC,
+            GAA_FLAG_SKIP_UNICAST | GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER, nullptr,
+            reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()), &size);
+    }
+    if (result != NO_ERROR) return link;
+    for (auto *adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()); adapter; adapter = adapter->Next) {
+        if (adapter->FriendlyName == nullptr || Utf8(adapter->FriendlyName) != name) continue;
+        link.operstate = OperstateWord(adapter->OperStatus);
+        if (adapter->PhysicalAddressLength == 6) {
+            std::array<uint8_t, 6> mac{};
+            std::copy(adapter->PhysicalAddress, adapter->PhysicalAddress + 6, mac.begin());
+            link.permanent_mac = mac;
+        }
+        break;
+    }
+    return link;
 }
 
 }  // namespace tesmaron::tool

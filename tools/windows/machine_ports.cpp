@@ -35,6 +35,11 @@ const char MACHINE_HELP[] =
     "(GetSystemFirmwareTable).\n";
 
 PortList MachinePorts() {
+    // The firmware's table, for the onboard devices; and for the port list
+    // where the driver cannot give it.
+    const std::vector<uint8_t> raw = RawSmbiosTable();
+    const DWORD raw_error = GetLastError();
+    PortList firmware = raw.empty() ? PortList{} : PortsFromRawSmbios(raw);
     HANDLE device = CreateFileA(HEALTH_DEVICE_PATH, HEALTH_DEVICE_ACCESS, HEALTH_DEVICE_SHARE, nullptr,
                                 HEALTH_DEVICE_DISPOSITION, 0, nullptr);
     std::string driver;
@@ -49,23 +54,25 @@ PortList MachinePorts() {
         const PortStructureFetch fetch = FetchPortStructure(device, reply.bytes);
         const DWORD error = GetLastError();
         CloseHandle(device);
+        PortList list;
         if (fetch == PortStructureFetch::FETCHED) {
-            return Listed(PortsOf(PortTableOf(reply.bytes + REPLY_STRUCTURE_OFFSET)),
+            list = Listed(PortsOf(PortTableOf(reply.bytes + REPLY_STRUCTURE_OFFSET)),
                           "the health driver's list of embedded network ports holds none");
+        } else if (fetch == PortStructureFetch::NOT_LISTED) {
+            list = Listed({}, "the health driver lists no embedded network ports");
         }
-        if (fetch == PortStructureFetch::NOT_LISTED) {
-            return Listed({}, "the health driver lists no embedded network ports");
+        if (list.read) {
+            list.onboard = firmware.onboard;
+            return list;
         }
         driver = std::string("the health device ") + HEALTH_DEVICE_PATH + " does not answer (" + ErrorText(error) + ")";
     }
     // The health driver cannot be read, but the firmware's table is there
     // for the tool to read itself.
-    const std::vector<uint8_t> raw = RawSmbiosTable();
     if (raw.empty()) {
         return Unreadable(driver + ", and the firmware's SMBIOS table cannot be read (error " +
-                          std::to_string(GetLastError()) + ")");
+                          std::to_string(raw_error) + ")");
     }
-    PortList firmware = PortsFromRawSmbios(raw);
     if (firmware.ports.empty()) {
         firmware.reason = driver + ", and " + firmware.reason;
         return firmware;
