@@ -31,7 +31,7 @@ inside_rules() {
   mount -t overlay overlay -o "lowerdir=$ROOT/usr:/usr" /usr && mount -t tmpfs none /usr/lib/udev/rules.d &&
     mount -t tmpfs none /etc/udev/rules.d && mount -t tmpfs none /run && mkdir /run/udev &&
     mount -t tmpfs none /sys/firmware && mkdir -p /sys/firmware/dmi/tables || return 1
-  cp "$ROOT/usr/lib/udev/rules.d/77-tesmaron.rules" /usr/lib/udev/rules.d/
+  cp "$ROOT"/usr/lib/udev/rules.d/7[78]-tesmaron*.rules /usr/lib/udev/rules.d/
   [[ $earlier == - ]] ||
     echo 'SUBSYSTEM=="net", ACTION!="remove", ENV{ID_NET_NAME_ONBOARD}="eno7"' >/usr/lib/udev/rules.d/76-onboard.rules
   # shellcheck disable=SC2086
@@ -50,7 +50,7 @@ run_rules() {
     done
   done
   [[ -n $interface ]] || { echo "SKIP: this machine has no network interface on a PCI function"; exit 77; }
-  local at=${function#0000:} action ports cmdline earlier port out got key
+  local at=${function#0000:} action ports cmdline earlier port out got key want_run
   # ACTION | TABLE'S PORTS | KERNEL COMMAND LINE | EARLIER ONBOARD RULE | TESMARON_PORT ID_NET_NAME_ONBOARD
   while IFS='|' read -r action ports cmdline earlier port onboard; do
     count=$((count + 1))
@@ -59,7 +59,10 @@ run_rules() {
     got=$(for key in TESMARON_PORT ID_NET_NAME_ONBOARD; do
       sed -n "/^This program is for debugging only/,\$s/^$key=//p" <<<"$out"
     done | xargs)
-    if [[ $got != "$port" ]] || grep -q "tesmaron_port_id.*failed" <<<"$out"; then
+    # An interface added restarts the metrics' timer (where it runs).
+    [[ $action == add ]] && want_run=1 || want_run=0
+    if [[ $got != "$port" || $(grep -c "^run: '/bin/systemctl --no-block try-restart tesmaron-ports-textfile.timer'" \
+      <<<"$out") != "$want_run" ]] || grep -q "tesmaron_port_id.*failed" <<<"$out"; then
       failed=$((failed + 1))
       printf 'FAIL %s, table %s, command line "%s": got "%s", expected "%s"\n%s\n' "$action" "$ports" "$cmdline" "$got" "$port" "$out"
     fi
