@@ -1,14 +1,15 @@
+# SPDX-License-Identifier: MIT
 # The two commands of the README:
 #   make        installs missing toolchain packages, builds dist/: libraries, the source
 #               tarball and the release packages
 #   make check  builds, then runs every test and ends with CTest's summary
-PRESETS := x86 x64 linux sanitize
+PRESETS := x86 x64 linux linux-arm64 linux-armhf sanitize
 DIST := dist
 # The release, from the newest entry of the changelog, its one place.
 VERSION := $(shell sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' CHANGELOG)
 TARBALL := $(DIST)/tesmaron-$(VERSION).tar.gz
 
-.PHONY: all bootstrap build libraries dist package sign check demo fuzz bench format clean
+.PHONY: all bootstrap build libraries dist package sign check release-check demo fuzz bench format clean
 
 all: libraries package
 
@@ -74,6 +75,12 @@ $(DIST)/.deb-made $(DIST)/.rpm-made: $(DIST)/.%-made: $(TARBALL)
 check: all
 	ctest --preset linux -j$$(nproc)
 	@grep -hE '^real (boards|servers)' build/linux/Testing/Temporary/LastTest.log | sort -u
+
+# Before each release: the package builds repeated for reproducibility, the
+# Debian packaging where systemd and udev live in /usr/lib, and autopkgtest
+# (tests/release_checks.sh); too long for make check.
+release-check: all
+	@tests/release_checks.sh . $(DIST)
 
 # tesmaron-ports on three real boards, each in a private mount namespace
 # (4 ports out of PCI order, a disabled port, none), then under Wine on a

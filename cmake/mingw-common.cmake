@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the two mingw-w64 toolchain files; TESMARON_MINGW_TRIPLE is set.
 # The -win32 compilers use the Windows thread model: no winpthread DLL.
 set(CMAKE_C_COMPILER ${TESMARON_MINGW_TRIPLE}-gcc-win32)

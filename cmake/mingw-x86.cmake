@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build of the product: 32-bit x86 Windows with mingw-w64.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)

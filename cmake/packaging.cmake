@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows release packages: a zip per architecture, made by `cpack` in
 # the x86 and x64 build trees, holding every component. The Linux packages
 # are the distributions' own, built from the source tarball: debian/ for

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages that building and testing tesmaron need, when
 # they are missing. Safe to run any number of times: with everything present
 # it only looks.
@@ -13,6 +14,8 @@ packages=(
   scdoc prometheus prometheus-node-exporter rpm rpmlint elfutils
   systemd udev initramfs-tools-core dracut-core strace
   wixl msitools osslsigncode openssl libxml2-utils
+  crossbuild-essential-arm64 crossbuild-essential-armhf qemu-user-static
+  devscripts diffoscope-minimal reuse autopkgtest
 )
 
 missing=()

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Checks of the built products, read back: dist/, the release packages, reproducibility.
 set(TESMARON_DIST_DIR ${PROJECT_SOURCE_DIR}/dist CACHE PATH "Where 'make' puts the built libraries")
 add_executable(image_tests image_test.cpp)
@@ -84,3 +85,21 @@ foreach(arch x86 x64)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/msvc/msvc_consumer.sh ${PROJECT_SOURCE_DIR}
                    ${TESMARON_DIST_DIR} ${arch} ${CMAKE_CURRENT_BINARY_DIR}/msvc/${arch})
 endforeach()
+
+# The Linux library and the unit tests as make builds them for 64-bit and
+# 32-bit Arm, run under qemu-user.
+foreach(arch arm64 armhf)
+  add_test(NAME cross.${arch}
+           COMMAND ${CMAKE_CTEST_COMMAND} --test-dir ${PROJECT_SOURCE_DIR}/build/linux-${arch} --output-on-failure)
+endforeach()
+
+# The release source as REUSE reads it (every file's licence and copyright),
+# and the project's own Linux build as Debian's hardening-check reads it.
+# The code carries CET's end-branch marks (-fcf-protection), but Debian 12's
+# start files (crti.o, Scrt1.o) have no CET property, and the linker keeps
+# it only where every object has it: control-flow protection is not asked.
+add_test(NAME reuse COMMAND bash -c "set -o pipefail; d=$(mktemp -d) && tar -xzf \"$0\" -C \"$d\" &&
+                                     reuse --root \"$d\"/tesmaron-* lint | tail -n 1; s=$?; rm -rf \"$d\"; exit $s"
+                                ${TESMARON_DIST_DIR}/tesmaron-${_version}.tar.gz)
+add_test(NAME hardening COMMAND hardening-check --quiet --nocfprotection ${TESMARON_DIST_DIR}/linux/libtesmaron.so.${_version}
+                                $<TARGET_FILE:tesmaron-ports> $<TARGET_FILE:tesmaron_port_id>)
