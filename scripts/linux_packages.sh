@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Linux packages as distributions build them, from the source tarball:
 #   scripts/linux_packages.sh deb TARBALL DIST   dpkg-buildpackage -us -uc in the
 #                                                unpacked tarball: the source package
@@ -29,8 +30,16 @@ deb)
   cp "$top"/*.deb "$top"/*.dsc "$top"/*.debian.tar.* "$top"/*.orig.tar.* "$top"/*.changes "$top"/*.buildinfo "$dist/"
   ;;
 rpm)
+  # The same bytes from every build of a release, as far as rpm 4.18 gives
+  # them: times from the changelog, a fixed build host, and a fixed umask
+  # (rpm keeps the spec's mode in the source package, whose digest every
+  # binary package carries). The build folder must be the same too: its
+  # path reaches the binaries' build IDs through their debug information.
   rm -f "$dist"/*.rpm
-  rpmbuild -ta --nodeps --define "_topdir $top" "$tarball" >"$log" 2>&1 || failed
+  (umask 022 && SOURCE_DATE_EPOCH=$(date -d "$(dpkg-parsechangelog -l debian/changelog -S Date)" +%s) \
+    rpmbuild -ta --nodeps --define "_topdir $top" --define "_buildhost reproducible" \
+    --define "use_source_date_epoch_as_buildtime 1" --define "clamp_mtime_to_source_date_epoch 1" "$tarball") \
+    >"$log" 2>&1 || failed
   cp "$top"/RPMS/*/*.rpm "$top"/SRPMS/*.rpm "$dist/"
   ;;
 *) echo "linux_packages: deb or rpm, not $kind" >&2; exit 2 ;;
