@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * list-ports: the smallest program over tesmaron. Lists every embedded
  * network port with its PCI address, then asks which port 02:00.1 is.

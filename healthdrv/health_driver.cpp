@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One exchange with the health driver: the request built, the reply area
 // cleared and handed to the device-control call.
 #include "health_driver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What passes between the library and the health driver: the device, the
 // control code, the 16-byte request and the 1024-byte reply area.
 #pragma once

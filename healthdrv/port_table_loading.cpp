@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port table filled from the health driver at attach: the port
 // structure fetched into the reply area, its entries published in place.
 #include "health_driver.h"

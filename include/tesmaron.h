@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * tesmaron.h -- map a server's embedded network ports between their port
  * number and the PCI address of each port's controller function.

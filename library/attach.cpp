@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The attach sequence: the health device opened, the port table loaded from
 // it, the device closed again, whatever came of it.
 #include "attach.h"

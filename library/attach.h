@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's work at load, which each entry point (DllMain, the ELF load
 // hook) calls once.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image's entry point: the loader calls it for every notification. No C
 // runtime is linked, so nothing runs before it and nothing needs tearing down.
 #include "attach.h"

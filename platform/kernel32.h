@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three KERNEL32 operations the library uses to reach the health device.
 // On Windows they are the system's own; elsewhere platform/<os>/ provides
 // them with the same signatures, and the unit tests link a scripted fake.

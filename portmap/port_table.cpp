@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port table's state and the two exported lookups over it: a walk of at
 // most 31 entries in memory, no I/O, no allocation, no lock.
 #include "port_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process-wide table of embedded network ports and the two operations
 // that fill it. The lookups over it are the public functions of tesmaron.h.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The release source as distributions take it: tesmaron-VERSION/ holding
 # every file git tracks (what git archive holds), as the working tree has
 # them (new files git does not ignore too), the same bytes every time: the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Formats every C and C++ source with .clang-format; with --check, changes
 # nothing and fails on the first file that is not formatted.
 set -euo pipefail

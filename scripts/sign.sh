@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Signs Windows binaries and packages in place with Authenticode (SHA-256),
 # through osslsigncode:
 #   SIGN_PKCS12=cert.p12 SIGN_PASS=... [SIGN_TIMESTAMP_URL=...] scripts/sign.sh FILE...

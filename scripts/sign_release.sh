@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # make sign: the Windows binaries and packages signed with Authenticode, into
 # DIST/signed/: the DLL and the tool of each architecture, then the MSI
 # packages built from the signed ones.

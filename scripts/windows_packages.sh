@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows Installer package of one architecture, built by wixl from the
 # architecture's installed tree:
 #   scripts/windows_packages.sh ARCH BUILD_DIR OUT.msi [VERSION]

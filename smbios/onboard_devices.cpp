@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A type-41 structure decoded, its label found in its string set.
 #include "onboard_devices.h"
 

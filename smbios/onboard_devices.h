@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The standard structure that names a board's onboard devices, type 41
 // (Onboard Devices Extended Information): one device a structure, with its
 // kind, whether it is enabled, the instance the firmware numbers it by (what

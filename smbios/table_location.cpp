@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding the table in a dump, a bare copy or Windows' RSMB buffer: entry
 // points read and checked against the bytes given.
 #include "table_location.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the SMBIOS table lies in the containers it comes in: a file written
 // by `dmidecode --dump-bin` (an entry point at offset 0, the table where the
 // entry point says), a bare copy of the kernel's table, or the buffer that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The walk over an SMBIOS table, a byte at a time through headers and
 // strings, so that it can be fed the table in pieces of any size.
 #include "table_walk.h"

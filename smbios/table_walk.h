@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The firmware's SMBIOS table as it is stored: a run of structures, each a
 // formatted area (type, length, handle, fields; its length in byte 1) and
 // then a set of strings that ends with two zero bytes. Where the table ends

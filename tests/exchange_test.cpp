@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exchange with the health driver and the attach sequence, against the
 // scripted fake device.
 #include <gtest/gtest.h>

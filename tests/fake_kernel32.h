@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scripted stand-in for the health device, linked into test programs in
 // place of the platform's CreateFileA, DeviceIoControl and CloseHandle. It
 // answers requests from a script and records everything it was given.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds the bytes a health driver answers with, for the test programs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads the built libraries back, as a loader or a linker would see them.
 #include <gtest/gtest.h>
 

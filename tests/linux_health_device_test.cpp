@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux stand-in for the health device, over fixture files laid out like
 // /sys/firmware/dmi/tables/DMI and /sys/firmware/dmi/entries.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two lookups over port tables laid out in memory.
 #include <gtest/gtest.h>
 

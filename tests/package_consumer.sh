@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The release packages of one kind, checked as their users meet them: the
 # Windows zips unpacked, with exactly the files they should hold; the Linux
 # packages through their distribution's own checks (lintian on the whole

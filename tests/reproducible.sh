@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds a Windows DLL again from clean, in another folder, and compares it
 # byte for byte with the one in dist/: same sources, same file.
 set -euo pipefail

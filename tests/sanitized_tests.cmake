@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The unit tests and the fuzz corpus, built by the sanitize preset (clang,
 # AddressSanitizer + UndefinedBehaviorSanitizer), run from this test suite
 # so that one CTest summary covers everything.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # make sign's path with certificates made here and thrown away: a wrong
 # password leaves dist/signed/ as an earlier run left it, nothing unsigned
 # in it; a certificate with an empty password signs. The x64 MSI, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SMBIOS table format: the real boards inside whole tables and dumps,
 // broken tables cut and bent every way, and Windows' table as Wine recorded it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tesmaron-ports in-process: the command lines that read no machine
 // (argument errors, dumps in every form, their reasons and exit statuses),
 // and the matching of Windows adapters, over recorded values.

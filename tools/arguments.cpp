@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options of tesmaron-ports as its manual page describes them
 // (docs/tesmaron-ports.1.scd), read with getopt_long, and its --help.
 #include "arguments.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tesmaron-ports' command line: what to ask, of which source, in which form.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tesmaron-ports' exit statuses, as its manual page lists them
 // (docs/tesmaron-ports.1.scd, EXIT STATUS).
 #pragma once

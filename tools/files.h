@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files as each system reads and writes them for tesmaron-ports: one source
 // per system, linux/files.cpp and windows/files.cpp.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ports read from a whole SMBIOS table: a dump file, the kernel's table,
 // Windows' copy. Every length and offset in them was written by someone
 // else and is checked by the walk before it is used.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ports read from a whole SMBIOS table held in memory: a dump file, the
 // kernel's copy, Windows' RSMB buffer; and the reading of such files.
 #pragma once

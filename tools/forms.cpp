@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each output form in one place: lines, JSON, and the metrics that the
 // example alerting rules query (docs/tesmaron-ports.rules.yml).
 #include "forms.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The forms tesmaron-ports prints the ports in, each whole in one string.
 #pragma once
 

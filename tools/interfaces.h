@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // This machine's PCI functions and network interfaces: one source per
 // system, linux/interfaces.cpp and windows/interfaces.cpp.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Joining the firmware's port lists with what this machine has.
 #include "join.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The firmware's answers joined with the machine's: which of the two lists
 // stands, and for each port whether this machine has its function, its
 // interfaces, their link and their MAC address against the firmware's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // This machine's port list, decoded by the library's own code from where the
 // library reads it: one source per system, linux/machine_ports.cpp and
 // windows/machine_ports.cpp.

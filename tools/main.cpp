@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tesmaron-ports' entry point: the whole tool is tesmaron_ports.cpp's plan.
 #include "tesmaron_ports.h"
 

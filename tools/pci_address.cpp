@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one parser and the one writer of PCI addresses in tesmaron-ports: the
 // command line's --pci, sysfs' function names, and every output form.
 #include "pci_address.h"

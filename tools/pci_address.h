@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A PCI function's address as tesmaron-ports reads, compares and writes it:
 // bus, device and function, in text BB:DD.F in hex, as the kernel and lspci
 // name functions.

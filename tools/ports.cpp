@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port list: decoded from a port table or the onboard devices, and asked.
 #include "ports.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ports tesmaron-ports reports, wherever they come from, and the
 // question asked of them.
 #pragma once

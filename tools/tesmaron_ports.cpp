@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tesmaron-ports: which network interface is which of the server's embedded
 // ports. The plan: read the arguments; take the firmware's lists from their
 // source (this machine, or a dump file) and join them with the machine: the

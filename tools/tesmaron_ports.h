@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tesmaron-ports as a whole, from its command line to its exit status:
 // main() runs it, and the tests run it in-process.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tesmaron_port_id: the embedded port a PCI function is, for udev.
 //
 //   tesmaron_port_id 0000:03:00.0

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The health device on Linux: CreateFileA, DeviceIoControl and CloseHandle
 // for the one device the library opens, answered from the kernel's copy of
 // the SMBIOS table. A handle is the file descriptor of the table file, or of

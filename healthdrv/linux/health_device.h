@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux standing in for the health driver: the device the library opens is
 // the kernel's own copy of the firmware's SMBIOS table. Every kernel since
 // 4.2 exposes the whole table in one file; older ones, and any with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A full board of 31 ports, published as the library's table, and the same
 // ports as a typical caller would keep them: a vector searched with find_if.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Instructions per lookup call, counted by callgrind: repeatable from run to
 # run, unlike times. With --check, fails when a case misses its target.
 #   icount.sh LOOKUP_ICOUNT_BINARY [--check]

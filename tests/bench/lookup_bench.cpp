@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lookup timings, each beside the same question answered by a find_if over a
 // vector, so that results read as ratios on a noisy machine.
 #include <benchmark/benchmark.h>

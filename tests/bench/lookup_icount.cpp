@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calls one lookup case a given number of times, for counting its
 // instructions under callgrind (see icount.sh): lookup_icount CASE CALLS.
 #include <cstdio>

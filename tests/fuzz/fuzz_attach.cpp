@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the attach sequence with every reply a health driver could give.
 //
 // Input: one byte of flags (bit 0: the probe request succeeds, bit 1: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the SMBIOS table format with every file a dump could be: where the
 // entry point places the table, the walk over it whole and in pieces, and
 // the port table and onboard devices decoded from what the walk finds; and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A program as a Visual Studio user would build it against the shipped
  * header and tesmaron.lib, with no C runtime: its own entry point, only
  * KERNEL32 besides tesmaron.dll. Compiled as C and as C++, and on x86 with

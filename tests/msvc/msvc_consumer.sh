@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds consumer.c as a Visual Studio user would, for the MSVC ABI with
 # clang and lld-link, against the shipped header and tesmaron.lib, and reads
 # the program's import table back.

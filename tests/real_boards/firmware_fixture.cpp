@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a real board's whole SMBIOS table as the kernel or a dump shows it,
 // for the runs in private mount namespaces and the fuzz seeds:
 //   firmware-fixture BOARDS LAYOUT DIR [NAME]

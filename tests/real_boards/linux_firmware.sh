@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real boards against the Linux build, each in a private mount namespace
 # where /sys/firmware holds only that board's whole SMBIOS table (written by
 # the firmware-fixture program) and /sys/devices and /sys/class/net only the

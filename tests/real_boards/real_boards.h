@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real boards of real-boards.txt, read for the test programs: each
 // board's port structure, and the ports a firmware-table decoder listed.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # udev's rule and program as the Debian packages in DIST install them, each
 # step in private namespaces over the unpacked packages (an overlay on /usr):
 # nothing is installed on the machine, and its interface is never renamed.

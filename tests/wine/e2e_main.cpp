@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end on a real Windows loader: scripts the test health driver, loads
 // tesmaron.dll so that its entry point runs the attach sequence against the
 // driver, resolves the exports by name and by ordinal, runs lookups, and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows Installer packages as an administrator deploys them, under
 # Wine 64 in a fresh prefix: silent install, the files, a new cmd finding
 # tesmaron-ports on PATH, Add/Remove Programs; an upgrade to a higher

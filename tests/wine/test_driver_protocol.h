@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The test health driver's own control codes, shared by the driver and the
  * end-to-end program. The device also answers the health request code as
  * the real driver does, from the replies scripted here. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A kernel-mode stand-in for the health driver: the device "\\.\ZolHlth"
  * answers health requests from a scripted list of replies and records what
  * it was sent. Every length that comes from user mode is checked. */

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Drives the end-to-end run under Wine, one step per call, so that CTest can
 # order the steps as fixtures and always run the cleanup ones:
 #   wine_e2e.sh setup PREFIX DLL E2E_EXE DRIVER_SYS BOARDS   prefix, files, driver service

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # End to end under Wine with the x64 DLL and the test driver, built by the
 # x64 preset. CTest fixtures order the steps and always run the cleanup.
 set(TESMARON_X64_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/x64 CACHE PATH "The x64 preset's build tree")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux: standard input as it is, and --output as an administrator running
 // the tool as root expects: a file replaced atomically through an exclusive
 // temporary file and a rename, anything else written into as a shell's

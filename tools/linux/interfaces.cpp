@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux: the machine's PCI functions, and which function each network
 // interface is on, read from sysfs. An interface's folder lies below its
 // device's, and that below its parents': the nearest parent whose subsystem

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux: the port list from the kernel's copy of the firmware's SMBIOS
 // table, the files the library reads, in the same order.
 #include "tools/machine_ports.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Matching Windows network adapters to a PCI function, by the bus that
 // enumerated them and the address SetupAPI gives.
 #include "adapters.h"

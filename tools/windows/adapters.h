@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows network adapters matched to PCI functions: portable, so that every
 // build tests it with values recorded from SetupAPI.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows: system error codes in words, for tesmaron-ports' reasons.
 #include "error_text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows: a system error code as tesmaron-ports' reasons give it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows: standard input in binary mode, and a file replaced atomically
 // through a file created new and MoveFileEx.
 #include "tools/files.h"

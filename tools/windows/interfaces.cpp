@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows: the PCI functions SetupAPI enumerates; interface names are the
 // connection names of the network adapters it places at a PCI function,
 // their link what the IP helper reports of the adapter of that name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows: the port list from the health driver, as the library reads it,
 // and without the driver from the firmware's SMBIOS table, which Windows
 // hands every program.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # dracut module of tesmaron: the udev rule that gives each embedded network
 # port its number, its program and the library it loads, so that
 # tesmaron.names=1 names interfaces in the initramfs, where they are first
