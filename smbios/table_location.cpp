@@ -42,6 +42,18 @@ void PlaceTable(TableLocation &where, size_t file_size, bool file_may_end_first)
     if (where.length > file_size - where.address) where.length = file_size - where.address;
 }
 
+void PutLe(uint8_t *at, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The byte at `at` that makes `size` bytes from `from` sum to 0.
+void Checksum(uint8_t *from, size_t size, size_t at) {
+    from[at] = 0;
+    uint8_t sum = 0;
+    for (size_t i = 0; i < size; ++i) sum = static_cast<uint8_t>(sum + from[i]);
+    from[at] = static_cast<uint8_t>(-sum);
+}
+
 }  // namespace
 
 TableLocation ReadEntryPoint(const uint8_t *file, size_t size) {
@@ -135,6 +147,68 @@ TableLocation LocateRawSmbiosTable(const uint8_t *data, size_t size) {
     where.stated_length = Le(data + 4, 4);
     PlaceTable(where, size, false);
     return where;
+}
+
+bool DumpHeader(const uint8_t *entry_point, size_t size, uint8_t (&header)[DUMP_TABLE_OFFSET]) {
+    const TableLocation where = ReadEntryPoint(entry_point, size);
+    if (where.fault != LocateFault::NONE || where.kind == EntryPointKind::NONE) return false;
+    std::memset(header, 0, sizeof(header));
+    switch (where.kind) {
+        case EntryPointKind::SMBIOS3:
+            std::memcpy(header, entry_point, entry_point[6]);
+            PutLe(header + 0x10, DUMP_TABLE_OFFSET, 8);
+            Checksum(header, entry_point[6], 5);
+            break;
+        case EntryPointKind::SMBIOS2:
+            std::memcpy(header, entry_point, entry_point[5]);
+            PutLe(header + 0x18, DUMP_TABLE_OFFSET, 4);
+            Checksum(header + 0x10, LEGACY_ENTRY_POINT_SIZE, 5);
+            Checksum(header, entry_point[5], 4);
+            break;
+        case EntryPointKind::LEGACY:
+        case EntryPointKind::NONE:
+            std::memcpy(header, entry_point, LEGACY_ENTRY_POINT_SIZE);
+            PutLe(header + 8, DUMP_TABLE_OFFSET, 4);
+            Checksum(header, LEGACY_ENTRY_POINT_SIZE, 5);
+            break;
+    }
+    return true;
+}
+
+void DumpHeaderFor(uint8_t major, uint8_t minor, uint8_t revision, const uint8_t *table, uint32_t size,
+                   uint8_t (&header)[DUMP_TABLE_OFFSET]) {
+    std::memset(header, 0, sizeof(header));
+    if (major >= 3) {
+        const uint8_t entry[] = {'_', 'S', 'M', '3', '_', 0, SMBIOS3_ENTRY_POINT_SIZE, major, minor, revision, 1};
+        std::memcpy(header, entry, sizeof(entry));
+        PutLe(header + 0x0C, size, 4);
+        PutLe(header + 0x10, DUMP_TABLE_OFFSET, 8);
+        Checksum(header, SMBIOS3_ENTRY_POINT_SIZE, 5);
+        return;
+    }
+    // The structures, each its formatted area and its strings up to two
+    // zero bytes, as far as the table holds whole ones: past the
+    // end-of-table structure too, where Windows hands more, as it counts.
+    uint32_t count = 0, largest = 0;
+    for (uint32_t at = 0; at + STRUCTURE_HEADER_SIZE <= size && table[at + 1] >= STRUCTURE_HEADER_SIZE;) {
+        uint32_t end = at + table[at + 1];
+        while (end + 1 < size && (table[end] != 0 || table[end + 1] != 0)) ++end;
+        if (end + 1 >= size) break;
+        end += 2;
+        ++count;
+        largest = end - at > largest ? end - at : largest;
+        at = end;
+    }
+    const uint8_t entry[] = {'_', 'S', 'M', '_', 0, SMBIOS2_ENTRY_POINT_SIZE, major, minor};
+    std::memcpy(header, entry, sizeof(entry));
+    PutLe(header + 0x08, largest, 2);
+    std::memcpy(header + 0x10, "_DMI_", 5);
+    PutLe(header + 0x16, size, 2);
+    PutLe(header + 0x18, DUMP_TABLE_OFFSET, 4);
+    PutLe(header + 0x1C, count, 2);
+    header[0x1E] = static_cast<uint8_t>(major << 4 | (minor & 0x0F));
+    Checksum(header + 0x10, LEGACY_ENTRY_POINT_SIZE, 5);
+    Checksum(header, SMBIOS2_ENTRY_POINT_SIZE, 4);
 }
 
 const char *EntryPointName(EntryPointKind kind) {

@@ -67,6 +67,20 @@ inline constexpr size_t RAW_SMBIOS_HEADER_SIZE = 8;
 // from 3 on, else SMBIOS2 with no structure count).
 TableLocation LocateRawSmbiosTable(const uint8_t *data, size_t size);
 
+// The first bytes of a dump as `dmidecode --dump-bin` writes one: the entry
+// point, its table address moved to DUMP_TABLE_OFFSET, where the table
+// follows in the file, its checksums made good again; the rest zero. False
+// when `entry_point` holds none that ReadEntryPoint accepts.
+inline constexpr size_t DUMP_TABLE_OFFSET = 32;
+bool DumpHeader(const uint8_t *entry_point, size_t size, uint8_t (&header)[DUMP_TABLE_OFFSET]);
+
+// The same for a table that comes with its version but no entry point
+// (Windows' RSMB buffer): SMBIOS 3 from major 3 on; else SMBIOS 2, with the
+// structures it holds and the largest one, as an SMBIOS 2 entry point
+// counts them.
+void DumpHeaderFor(uint8_t major, uint8_t minor, uint8_t revision, const uint8_t *table, uint32_t size,
+                   uint8_t (&header)[DUMP_TABLE_OFFSET]);
+
 // "_SM3_", "_SM_", "_DMI_", or "" for NONE.
 const char *EntryPointName(EntryPointKind kind);
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "real_boards/real_boards.h"
+#include "tools/task_definition.h"
 #include "tools/tesmaron_ports.h"
 #include "tools/windows/adapters.h"
 
@@ -126,7 +127,14 @@ TEST_F(CommandLine, ReadsNoMachine) {
          "--prometheus describes the whole machine; it takes no --port, --pci or --interface"},
         {"--prometheus --json", "2", "", "--json and --prometheus are two forms; give one"},
         {"--help", "0", "~usage: tesmaron-ports", ""},
-        {"--version", "0", "~tesmaron-ports 1.", ""},
+        {"/?", "0", "~usage: tesmaron-ports", ""},
+        {"-V", "0", "~tesmaron-ports 1.", ""},
+        {"-j -p 2 --from-dump @/board-084.dump3 -o @/short.json", "0", "[" + Json(2, "04:00.1") + "]\n", ""},
+        {"--port=1 --port=2", "2", "", "--port is given twice; give it once"},
+        {"-j --json", "2", "", "--json is given twice"},
+        {"--save-dump @/x.bin --json", "2", "", "--save-dump takes no other option"},
+        {"--scheduled-task C:\\metrics", "2o", "", "--scheduled-task is for Windows' Task Scheduler"},
+        {"--from-dump /nonexistent", "3", "", "tesmaron-ports: cannot read /nonexistent: No such file or directory\n"},
         {"--from-dump @/board-084.dump3 --json --output @/ports.json", "0", all_json, ""},
         {"--from-dump @/board-084.dump3 --output @/adir", "2o", "", "--output @/adir: Is a directory"},
         {"--from-dump @/board-084.dump3", "0",
@@ -174,10 +182,11 @@ TEST_F(CommandLine, ReadsNoMachine) {
         const std::string status = row.status;
         EXPECT_EQ(std::to_string(run.status), status.substr(0, 1)) << row.args << "\n" << run.err;
         std::string out = run.out;
-        const size_t output = std::string(row.args).find("--output ");
+        const std::string args = Replaced(row.args, "-o ", "--output ");
+        const size_t output = args.find("--output ");
         if (output != std::string::npos && run.status != 2) {
             EXPECT_EQ(out, "") << row.args;
-            std::ifstream file(Replaced(std::string(row.args).substr(output + 9), "@", dumps_.string()));
+            std::ifstream file(Replaced(args.substr(output + 9), "@", dumps_.string()));
             out.assign(std::istreambuf_iterator<char>(file), {});
         }
         if (row.out.rfind("~", 0) == 0) {
@@ -189,6 +198,8 @@ TEST_F(CommandLine, ReadsNoMachine) {
                                                                                             << run.err;
         if (*row.err == '\0') {
             EXPECT_EQ(run.err, "") << row.args;
+        } else if (std::string(row.err).rfind("tesmaron-ports: ", 0) == 0) {
+            EXPECT_EQ(run.err, Replaced(row.err, "@", dumps_.string())) << row.args;  // the whole reason
         }
         // A bad argument gives its reason and the usage; anything else none.
         EXPECT_EQ(run.err.find("\nusage: tesmaron-ports") != std::string::npos, status == "2") << row.args;
@@ -196,6 +207,18 @@ TEST_F(CommandLine, ReadsNoMachine) {
 }
 
 }  // namespace
+
+// Windows' metrics task for the program where it is, the folder as given:
+// XML's own characters escaped, a trailing backslash dropped.
+TEST(ScheduledTask, RunsTheProgramWhereItIsInstalled) {
+    const std::string task = TaskDefinition("D:\\tools & more\\bin\\tesmaron-ports.exe", "C:\\metrics\\");
+    EXPECT_NE(task.find("<Command>\"D:\\tools &amp; more\\bin\\tesmaron-ports.exe\"</Command>"), std::string::npos)
+        << task;
+    EXPECT_NE(task.find("<Arguments>--prometheus --output \"C:\\metrics\\tesmaron.prom\"</Arguments>"),
+              std::string::npos)
+        << task;
+    EXPECT_EQ(task.find('@'), std::string::npos) << task;
+}
 
 // tesmaron-ports on Windows: adapters as SetupAPI reported them on a board
 // with four ports on buses 4 and 3, beside adapters on other buses.

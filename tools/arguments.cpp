@@ -16,10 +16,12 @@ namespace tesmaron::tool {
 namespace {
 
 const char SYNOPSIS[] =
-    "usage: tesmaron-ports [--json] [--port N | --pci ADDRESS | --interface NAME]\n"
-    "                      [--from-dump FILE] [--output FILE] [--]\n"
-    "       tesmaron-ports --prometheus [--from-dump FILE] [--output FILE] [--]\n"
-    "       tesmaron-ports -h | --help | --version\n";
+    "usage: tesmaron-ports [-j] [-p N | --pci ADDRESS | -i NAME] [--from-dump FILE]\n"
+    "                      [-o FILE] [--]\n"
+    "       tesmaron-ports --prometheus [--from-dump FILE] [-o FILE] [--]\n"
+    "       tesmaron-ports --save-dump FILE\n"
+    "       tesmaron-ports --scheduled-task FOLDER [-o FILE]\n"
+    "       tesmaron-ports -h | --help | -V | --version\n";
 
 // At most 80 columns, as a terminal shows it.
 const char DETAILS[] =
@@ -36,27 +38,34 @@ const char DETAILS[] =
     "(SMBIOS type 41), numbered as the firmware numbers them (eno<N>). A port\n"
     "the firmware marks disabled keeps its number and shows as 'disabled'.\n"
     "\n"
-    "  --port N          only port N\n"
-    "  --pci ADDRESS     only the port at PCI address BB:DD.F or DDDD:BB:DD.F (hex)\n"
-    "  --interface NAME  only the port that network interface NAME is on\n"
-    "  --json            one JSON array on standard output, for scripts:\n"
-    "                    [{\"port\": 1, \"pci\": \"02:00.0\", \"interfaces\": [\"eno1\"],\n"
-    "                      \"mac\": \"2c:76:8a:ad:eb:a5\", \"disabled\": false, ...}]\n"
-    "  --prometheus      metrics in the Prometheus text format for the whole\n"
-    "                    machine: tesmaron_read_success, tesmaron_port_info,\n"
-    "                    tesmaron_port_mac_differs and tesmaron_ports\n"
-    "  --output FILE     write FILE instead of standard output ('-'): a file is\n"
-    "                    replaced atomically, by a new one renamed over it (for\n"
-    "                    collectors); a device or a pipe is written into\n"
-    "  --from-dump FILE  another machine's ports, from a file written there by\n"
-    "                    'dmidecode --dump-bin' or a copy of a Linux machine's\n"
-    "                    /sys/firmware/dmi/tables/DMI ('-': standard input); its\n"
-    "                    interfaces are not known here ('-')\n"
-    "  -h, --help        this text\n"
-    "  --version         the version of tesmaron-ports\n"
-    "  --                the end of the options\n"
+    "  -p, --port N          only port N\n"
+    "      --pci ADDRESS     only the port at PCI address BB:DD.F or DDDD:BB:DD.F\n"
+    "  -i, --interface NAME  only the port that network interface NAME is on\n"
+    "  -j, --json            one JSON array on standard output, for scripts:\n"
+    "                        [{\"port\": 1, \"pci\": \"02:00.0\", \"interfaces\": [\"eno1\"],\n"
+    "                          \"mac\": \"2c:76:8a:ad:eb:a5\", \"disabled\": false, ...}]\n"
+    "      --prometheus      metrics in the Prometheus text format for the whole\n"
+    "                        machine: tesmaron_read_success, tesmaron_port_info,\n"
+    "                        tesmaron_port_mac_differs and tesmaron_ports\n"
+    "  -o, --output FILE     write FILE instead of standard output ('-'): a file is\n"
+    "                        replaced atomically, by a new one renamed over it\n"
+    "                        (for collectors); a device or a pipe is written into\n"
+    "      --from-dump FILE  another machine's ports, from a file written there by\n"
+    "                        'tesmaron-ports --save-dump' or 'dmidecode --dump-bin',\n"
+    "                        or a copy of /sys/firmware/dmi/tables/DMI ('-':\n"
+    "                        standard input); its interfaces are not known here\n"
+    "      --save-dump FILE  this machine's firmware table, as 'dmidecode\n"
+    "                        --dump-bin' writes it ('-': standard output), for\n"
+    "                        --from-dump elsewhere; FILE as --output writes it\n"
+    "      --scheduled-task FOLDER\n"
+    "                        Windows: the Task Scheduler's definition of a task\n"
+    "                        that runs this program as installed, at start-up and\n"
+    "                        hourly, writing FOLDER\\tesmaron.prom\n"
+    "  -h, --help            this text\n"
+    "  -V, --version         the version of tesmaron-ports\n"
+    "      --                the end of the options\n"
     "\n"
-    "Options take their value as '--port 1' or '--port=1'.\n"
+    "Options take their value as '--port 1', '--port=1' or '-p 1', each once.\n"
     "\n"
     "Exit status: 0 when a port is found; 1 when the firmware's port list was\n"
     "read and no port answers; 2 on bad arguments, or output that cannot be\n"
@@ -82,8 +91,24 @@ bool ParsePort(const char *text, uint32_t &port) {
     return true;
 }
 
-enum Option { HELP = 'h', VERSION = 256, JSON, PROMETHEUS, PORT, PCI, INTERFACE, FROM_DUMP, OUTPUT };
+enum Option {
+    HELP = 'h',
+    VERSION = 'V',
+    JSON = 'j',
+    PORT = 'p',
+    INTERFACE = 'i',
+    OUTPUT = 'o',
+    PROMETHEUS = 256,
+    PCI,
+    FROM_DUMP,
+    SAVE_DUMP,
+    SCHEDULED_TASK,
+    OPTION_END,
+};
 
+// The short forms as GNU tools pair them, none that ip(8) or ethtool(8)
+// users read otherwise ('-j' is ip's JSON too).
+const char SHORT_OPTIONS[] = "+:hVjp:i:o:";
 const option LONG_OPTIONS[] = {
     {"help", no_argument, nullptr, HELP},
     {"version", no_argument, nullptr, VERSION},
@@ -94,15 +119,24 @@ const option LONG_OPTIONS[] = {
     {"interface", required_argument, nullptr, INTERFACE},
     {"from-dump", required_argument, nullptr, FROM_DUMP},
     {"output", required_argument, nullptr, OUTPUT},
+    {"save-dump", required_argument, nullptr, SAVE_DUMP},
+    {"scheduled-task", required_argument, nullptr, SCHEDULED_TASK},
     {nullptr, 0, nullptr, 0},
 };
+
+std::string LongName(int known) {
+    for (const option &o : LONG_OPTIONS) {
+        if (o.name != nullptr && o.val == known) return std::string("--") + o.name;
+    }
+    return "";
+}
 
 // What getopt_long refused: a known option with a value missing or one too
 // many (glibc and mingw-w64 report the latter differently), or an unknown one.
 std::string Refused(int known, const char *argument) {
     for (const option &o : LONG_OPTIONS) {
         if (o.name != nullptr && o.val == known) {
-            return std::string("--") + o.name + (o.has_arg == no_argument ? " takes no value" : " needs a value");
+            return LongName(known) + (o.has_arg == no_argument ? " takes no value" : " needs a value");
         }
     }
     return std::string("unknown argument '") + argument + "'";
@@ -114,54 +148,58 @@ ExitStatus BadArguments(const std::string &reason) {
     return ExitStatus::FAILED;
 }
 
+bool IsHelpAsWindowsAsksIt(const char *argument) {
+    return std::strcmp(argument, "/?") == 0 || std::strcmp(argument, "-?") == 0;
+}
+
 }  // namespace
 
 std::optional<ExitStatus> ReadArguments(int argc, char **argv, Options &options) {
-    const char *port_text = nullptr, *pci_text = nullptr, *interface_text = nullptr, *dump = nullptr, *output = nullptr;
-    bool json = false, metrics = false;
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (IsHelpAsWindowsAsksIt(argv[i])) argv[i] = const_cast<char *>("--help");
+    }
+    // Each option once: a second value would silently win over the first.
+    const char *given[OPTION_END] = {};
     opterr = 0;  // the tool gives its own reasons
     optind = 0;  // a whole new scan, every time
     // '+': options end at the first operand, or at "--"; ':': a missing value
     // is told apart from an unknown option.
-    for (int option; (option = getopt_long(argc, argv, "+:h", LONG_OPTIONS, nullptr)) != -1;) {
-        switch (option) {
-            case HELP:
-                options.answer = std::string(SYNOPSIS) + DETAILS + MACHINE_HELP;
-                return ExitStatus::FOUND;
-            case VERSION:
-                options.answer = std::string("tesmaron-ports ") + TESMARON_RELEASE + "\n";
-                return ExitStatus::FOUND;
-            case JSON:
-                json = true;
-                break;
-            case PROMETHEUS:
-                metrics = true;
-                break;
-            case PORT:
-                port_text = optarg;
-                break;
-            case PCI:
-                pci_text = optarg;
-                break;
-            case INTERFACE:
-                interface_text = optarg;
-                break;
-            case FROM_DUMP:
-                dump = optarg;
-                break;
-            case OUTPUT:
-                output = optarg;
-                break;
-            default:
-                return BadArguments(Refused(optopt, argv[optind - 1]));
+    for (int option; (option = getopt_long(argc, argv, SHORT_OPTIONS, LONG_OPTIONS, nullptr)) != -1;) {
+        if (option == '?' || option == ':') return BadArguments(Refused(optopt, argv[optind - 1]));
+        if (option == HELP) {
+            options.answer = std::string(SYNOPSIS) + DETAILS + MACHINE_HELP;
+            return ExitStatus::FOUND;
         }
+        if (option == VERSION) {
+            options.answer = std::string("tesmaron-ports ") + TESMARON_RELEASE + "\n";
+            return ExitStatus::FOUND;
+        }
+        if (given[option] != nullptr) return BadArguments(LongName(option) + " is given twice; give it once");
+        given[option] = optarg != nullptr ? optarg : "";
     }
     if (optind < argc) return BadArguments("unexpected argument '" + std::string(argv[optind]) + "'");
+    const char *port_text = given[PORT], *pci_text = given[PCI], *interface_text = given[INTERFACE];
+    const char *dump = given[FROM_DUMP], *output = given[OUTPUT];
+    const bool json = given[JSON] != nullptr, metrics = given[PROMETHEUS] != nullptr;
+    const bool question = port_text != nullptr || pci_text != nullptr || interface_text != nullptr;
+    if (given[SAVE_DUMP] != nullptr || given[SCHEDULED_TASK] != nullptr) {
+        const int save = given[SAVE_DUMP] != nullptr ? SAVE_DUMP : SCHEDULED_TASK;
+        const bool others = question || json || metrics || dump != nullptr ||
+                            (save == SAVE_DUMP ? output != nullptr || given[SCHEDULED_TASK] != nullptr : false);
+        if (others) {
+            return BadArguments(LongName(save) +
+                                (save == SAVE_DUMP ? " takes no other option" : " takes no other option but --output"));
+        }
+        if (*given[save] == '\0') return BadArguments(LongName(save) + " needs a file name, or '-'");
+        options.task = save == SAVE_DUMP ? Options::SAVE_DUMP : Options::SCHEDULED_TASK;
+        options.task_folder = given[SCHEDULED_TASK] != nullptr ? given[SCHEDULED_TASK] : "";
+        if (save == SAVE_DUMP) output = given[SAVE_DUMP];
+    }
     if ((port_text != nullptr) + (pci_text != nullptr) + (interface_text != nullptr) > 1) {
         return BadArguments("--port, --pci and --interface each ask a question; give one");
     }
     if (json && metrics) return BadArguments("--json and --prometheus are two forms; give one");
-    if (metrics && (port_text != nullptr || pci_text != nullptr || interface_text != nullptr)) {
+    if (metrics && question) {
         return BadArguments("--prometheus describes the whole machine; it takes no --port, --pci or --interface");
     }
     if (interface_text != nullptr && dump != nullptr) {

@@ -12,6 +12,11 @@
 namespace tesmaron::tool {
 
 struct Options {
+    // What the tool is asked to do: list ports (the question, in a form),
+    // save this machine's firmware table as a dump (to `output`), or write
+    // the Task Scheduler's definition of the metrics task (to `output`).
+    enum Task { PORTS, SAVE_DUMP, SCHEDULED_TASK } task = PORTS;
+    std::string task_folder;  // SCHEDULED_TASK: where the metrics go
     Question question;
     Form form = Form::LINES;
     std::string dump;    // --from-dump FILE ("-": standard input); empty: this machine

@@ -11,6 +11,9 @@ namespace tesmaron::tool {
 // translated.
 void ReadStandardInputAsBytes();
 
+// Standard output written as bytes, as a dump must be.
+void WriteStandardOutputAsBytes();
+
 // Writes text to --output's path, destroying nothing the tool did not make
 // and writing nowhere that another user chose (it runs as root). A regular
 // file, or nothing, is replaced atomically, so that a collector never reads

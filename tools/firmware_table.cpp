@@ -149,7 +149,9 @@ PortList PortsFromRawSmbios(const std::vector<uint8_t> &data) {
 PortList PortsFromDumpFile(const std::string &path) {
     const std::string name = path == "-" ? "standard input" : path;
     std::vector<uint8_t> file;
-    if (const int error = ReadFileBytes(path, file); error != 0) return Unreadable(name + ": " + FileError(error));
+    if (const int error = ReadFileBytes(path, file); error != 0) {
+        return Unreadable("cannot read " + name + ": " + FileError(error));
+    }
     return PortsFromDump(file, name);
 }
 

@@ -4,6 +4,8 @@
 // windows/machine_ports.cpp.
 #pragma once
 
+#include <string>
+
 #include "ports.h"
 
 namespace tesmaron::tool {
@@ -12,6 +14,15 @@ namespace tesmaron::tool {
 // the health driver, and where it is not installed reads the firmware's
 // SMBIOS table itself.
 PortList MachinePorts();
+
+// This machine's firmware table as `dmidecode --dump-bin` writes it: an
+// entry point at offset 0 that places the table at 32, the table there.
+// "" with the dump, or why it cannot be read.
+std::string MachineTableDump(std::string &dump);
+
+// This program's own path, for the scheduled task's definition; "" where
+// the system schedules it otherwise (Linux: the systemd timer).
+std::string ThisProgram();
 
 // The end of --help, at most 78 columns a line: where this system's port
 // list comes from, and what reading it needs.

@@ -116,7 +116,9 @@ Answer PortNumbered(const std::vector<Port> &ports, uint32_t number, const std::
 
 Answer Ask(const PortList &list, const Question &question) {
     const size_t count = list.ports.size();
-    if (count == 0) return {{}, "no embedded network ports found: " + list.reason};
+    // A list that could not be read says why; one that was read, that it
+    // holds no port.
+    if (count == 0) return {{}, list.read ? "no embedded network ports found: " + list.reason : list.reason};
     const std::string lists = " (the firmware lists " + Plural(count) + ")";
     switch (question.kind) {
         case Question::ALL:

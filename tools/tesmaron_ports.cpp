@@ -18,25 +18,50 @@
 #include "join.h"
 #include "machine_ports.h"
 #include "ports.h"
+#include "task_definition.h"
 
 namespace tesmaron::tool {
 
 namespace {
 
 // Standard output, or the file --output names; false, after the reason on
-// standard error, when it cannot be written.
-bool Deliver(const std::string &text, const std::string &output) {
+// standard error, when it cannot be written. Text or bytes alike.
+bool Deliver(const std::string &text, const std::string &output, const char *option = "--output") {
     if (output.empty()) {
         // A script that reads a cut answer must know: a full disk is not
         // "found". (A pipe closed by its reader ends the tool by SIGPIPE.)
-        if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return true;
+        if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
         std::perror("tesmaron-ports: standard output");
         return false;
     }
     const std::string error = WriteOutput(output, text);
     if (error.empty()) return true;
-    std::fprintf(stderr, "tesmaron-ports: --output %s: %s\n", output.c_str(), error.c_str());
+    std::fprintf(stderr, "tesmaron-ports: %s %s: %s\n", option, output.c_str(), error.c_str());
     return false;
+}
+
+// --save-dump: the machine's firmware table as a dump, through the same
+// rules as --output.
+ExitStatus SaveDump(const std::string &output) {
+    std::string dump;
+    if (const std::string reason = MachineTableDump(dump); !reason.empty()) {
+        std::fprintf(stderr, "tesmaron-ports: %s\n", reason.c_str());
+        return ExitStatus::NOT_READ;
+    }
+    if (output.empty()) WriteStandardOutputAsBytes();
+    return Deliver(dump, output, "--save-dump") ? ExitStatus::FOUND : ExitStatus::FAILED;
+}
+
+// --scheduled-task: Windows' metrics task for this program where it is.
+ExitStatus ScheduledTask(const std::string &folder, const std::string &output) {
+    const std::string program = ThisProgram();
+    if (program.empty()) {
+        std::fprintf(stderr,
+                     "tesmaron-ports: --scheduled-task is for Windows' Task Scheduler; here "
+                     "tesmaron-ports-textfile.timer writes the metrics (systemctl enable --now)\n");
+        return ExitStatus::FAILED;
+    }
+    return Deliver(TaskDefinition(program, folder), output) ? ExitStatus::FOUND : ExitStatus::FAILED;
 }
 
 }  // namespace
@@ -47,6 +72,8 @@ ExitStatus TesmaronPorts(int argc, char **argv) {
         if (options.answer.empty() || Deliver(options.answer, "")) return *status;
         return ExitStatus::FAILED;
     }
+    if (options.task == Options::SAVE_DUMP) return SaveDump(options.output);
+    if (options.task == Options::SCHEDULED_TASK) return ScheduledTask(options.task_folder, options.output);
 
     const bool live = options.dump.empty();
     const PortList list = Joined(live ? MachinePorts() : PortsFromDumpFile(options.dump), live);

@@ -62,8 +62,19 @@ add_test(NAME wine.tesmaron-ports-from-dump
 set_tests_properties(wine.tesmaron-ports-from-dump PROPERTIES FIXTURES_REQUIRED WinePrefix RESOURCE_LOCK wine
   TIMEOUT 120 PASS_REGULAR_EXPRESSION
   "^4  03:00.1  -  02:00:5e:54:03:01  -\n# HELP tesmaron_read_success [^\n]*\n# TYPE tesmaron_read_success gauge\ntesmaron_read_success 1\n# HELP tesmaron_port_info [^\n]*\n# TYPE tesmaron_port_info gauge\ntesmaron_port_info{port=\"1\",pci=\"0000:04:00.0\",label=\"\",source=\"209\",device=\"\"} 1\n.*tesmaron_ports 4\n0\n2  03:00.1  -  02:00:5e:29:02:00  -  NIC Port 2\n$")
+# The table Windows gives (Wine's own) saved as a dump: dmidecode decodes it,
+# and the Linux tool lists from it what the Windows tool lists live (no
+# port list there: the same exit status, the same empty listing).
+add_test(NAME wine.tesmaron-ports-save-dump
+         COMMAND bash -c "\"$0\" exec \"$1\" \"$2\" --save-dump 'C:\\tesmaron\\wine.bin' &&
+                          dmidecode --from-dump \"$1/drive_c/tesmaron/wine.bin\" | grep -m1 'SMBIOS .* present' &&
+                          live=$(\"$0\" exec \"$1\" \"$2\" -j); echo live $? $(sed -n 1p <<<\"$live\");
+                          dump=$(\"$3\" --from-dump \"$1/drive_c/tesmaron/wine.bin\" -j 2>/dev/null); echo dump $? \"$dump\""
+                 ${_wine} ${_prefix} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe $<TARGET_FILE:tesmaron-ports>)
+set_tests_properties(wine.tesmaron-ports-save-dump PROPERTIES FIXTURES_REQUIRED WinePrefix RESOURCE_LOCK wine
+  TIMEOUT 120 PASS_REGULAR_EXPRESSION "SMBIOS 2.4 present.\nlive 1 \\[\\]\ndump 1 \\[\\]\n$")
 set_tests_properties(wine.driver-start PROPERTIES DEPENDS
-  "wine.driver-absent;wine.tesmaron-ports-driver-absent;wine.tesmaron-ports-help;wine.tesmaron-ports-from-dump")
+  "wine.driver-absent;wine.tesmaron-ports-driver-absent;wine.tesmaron-ports-help;wine.tesmaron-ports-from-dump;wine.tesmaron-ports-save-dump")
 
 # The example, built against the unpacked win64 package (package.*win64*),
 # on the sample board.

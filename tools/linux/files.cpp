@@ -20,6 +20,7 @@ namespace tesmaron::tool {
 
 // Linux never translates line ends.
 void ReadStandardInputAsBytes() {}
+void WriteStandardOutputAsBytes() {}
 
 namespace {
 

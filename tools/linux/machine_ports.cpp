@@ -22,7 +22,7 @@ namespace {
 
 bool Denied(int error) { return error == EACCES || error == EPERM; }
 
-std::string NeedsRoot(const std::string &path) { return "reading " + path + " needs root (permission denied)"; }
+std::string NeedsRoot(const std::string &path) { return "needs root to read " + path + " (permission denied)"; }
 
 // The type-41 Ethernet entries, a folder each: 41-0, 41-1, ...
 std::vector<Port> EntriesOnboardPorts(const std::string &root) {
@@ -76,6 +76,27 @@ smbios::TableEnd KernelTableEnd() {
 }
 
 }  // namespace
+
+std::string MachineTableDump(std::string &dump) {
+    std::vector<uint8_t> entry_point, table;
+    int error = ReadFileBytes(DMI_TABLE_PATH, table);
+    if (error == 0) error = ReadFileBytes(DMI_ENTRY_POINT_PATH, entry_point);
+    if (error == ENOENT) {
+        return std::string("the kernel exposes no whole firmware table (") + DMI_TABLE_PATH + " and " +
+               DMI_ENTRY_POINT_PATH + ", since kernel 4.2)";
+    }
+    if (Denied(error)) return NeedsRoot(DMI_TABLE_PATH);
+    if (error != 0) return std::string(DMI_TABLE_PATH) + ": " + FileError(error);
+    uint8_t header[smbios::DUMP_TABLE_OFFSET];
+    if (!smbios::DumpHeader(entry_point.data(), entry_point.size(), header)) {
+        return std::string(DMI_ENTRY_POINT_PATH) + " holds no entry point that can be read";
+    }
+    dump.assign(reinterpret_cast<const char *>(header), sizeof(header));
+    dump.append(reinterpret_cast<const char *>(table.data()), table.size());
+    return "";
+}
+
+std::string ThisProgram() { return ""; }
 
 const char MACHINE_HELP[] =
     "On Linux the port list is the kernel's copy of the firmware's SMBIOS table,\n"

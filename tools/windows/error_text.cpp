@@ -15,4 +15,13 @@ std::string ErrorText(DWORD error) {
     return "error " + std::to_string(error) + (message.empty() ? "" : ": " + message);
 }
 
+std::string Utf8(const wchar_t *text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return std::string();
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+    out.pop_back();  // the terminating zero
+    return out;
+}
+
 }  // namespace tesmaron::tool

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Windows: a system error code as tesmaron-ports' reasons give it.
+// Windows' texts as tesmaron-ports gives them: error codes in words, wide
+// strings in UTF-8.
 #pragma once
 
 #include <windows.h>
@@ -10,5 +11,8 @@ namespace tesmaron::tool {
 
 // "error 2: The system cannot find the file specified".
 std::string ErrorText(DWORD error);
+
+// A wide string of the system's in UTF-8; "" for an empty one.
+std::string Utf8(const wchar_t *text);
 
 }  // namespace tesmaron::tool

@@ -16,6 +16,7 @@ namespace tesmaron::tool {
 
 // The C runtime reads standard input as text unless told otherwise.
 void ReadStandardInputAsBytes() { _setmode(_fileno(stdin), _O_BINARY); }
+void WriteStandardOutputAsBytes() { _setmode(_fileno(stdout), _O_BINARY); }
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "adapters.h"
+#include "error_text.h"
 
 namespace tesmaron::tool {
 
@@ -21,15 +22,6 @@ namespace {
 // The network adapter class, {4d36e972-e325-11ce-bfc1-08002be10318}.
 const GUID NET_CLASS = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 const wchar_t NETWORK_KEY[] = L"SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\";
-
-std::string Utf8(const wchar_t *text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.pop_back();  // the terminating zero
-    return out;
-}
 
 // The name the user sees for an adapter's connection ("Ethernet 2"): kept
 // under the network class key, by the adapter's configuration instance.

@@ -11,6 +11,7 @@
 
 #include "error_text.h"
 #include "healthdrv/health_driver.h"
+#include "smbios/table_location.h"
 #include "tools/firmware_table.h"
 
 namespace tesmaron::tool {
@@ -28,6 +29,27 @@ std::vector<uint8_t> RawSmbiosTable() {
 }
 
 }  // namespace
+
+std::string MachineTableDump(std::string &dump) {
+    const std::vector<uint8_t> raw = RawSmbiosTable();
+    if (raw.empty()) return "the firmware's SMBIOS table cannot be read (" + ErrorText(GetLastError()) + ")";
+    const smbios::TableLocation where = smbios::LocateRawSmbiosTable(raw.data(), raw.size());
+    if (where.fault != smbios::LocateFault::NONE) return "the firmware's SMBIOS table as Windows gives it is cut short";
+    uint8_t header[smbios::DUMP_TABLE_OFFSET];
+    smbios::DumpHeaderFor(raw[1], raw[2], raw[3], raw.data() + where.offset, static_cast<uint32_t>(where.length),
+                          header);
+    dump.assign(reinterpret_cast<const char *>(header), sizeof(header));
+    dump.append(reinterpret_cast<const char *>(raw.data() + where.offset), static_cast<size_t>(where.length));
+    return "";
+}
+
+std::string ThisProgram() {
+    std::wstring path(32768, L'\0');
+    const DWORD size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (size == 0 || size >= path.size()) return "";
+    path.resize(size);
+    return Utf8(path.c_str());
+}
 
 const char MACHINE_HELP[] =
     "On Windows the port list comes from the health driver's device \\\\.\\ZolHlth,\n"
