@@ -23,6 +23,7 @@ if(TESMARON_ARCH STREQUAL x86)
 else()
   set(CPACK_PACKAGE_FILE_NAME tesmaron-${CPACK_PACKAGE_VERSION}-win64)
 endif()
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+# Unpacked, one folder named as the zip, holding the tree the MSI installs.
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 install(FILES README.md LICENSE DESTINATION . COMPONENT development)
 include(CPack)

@@ -15,10 +15,6 @@ stage=$(mktemp -d /tmp/tesmaron-msi-XXXXXX)
 trap 'rm -rf "$stage" "$out.new"' EXIT
 
 cmake --install "$build" --prefix "$stage" >/dev/null
-mkdir -p "$stage/share"
-[[ $arch == x64 ]] && program_files='%ProgramFiles%' || program_files='%ProgramFiles(x86)%'
-sed "s|@PROGRAM_FILES@|$program_files|" "$source/msi/tesmaron-ports-textfile.xml.in" \
-  >"$stage/share/tesmaron-ports-textfile.xml"
 if [[ -n ${SIGN_PKCS12:-} ]]; then
   "$source/scripts/sign.sh" "$stage/bin/tesmaron.dll" "$stage/bin/tesmaron-ports.exe"
 fi
@@ -32,9 +28,11 @@ product_code=$(echo "${hash:0:8}-${hash:8:4}-5${hash:13:3}-$(printf %x $((0x${ha
   -D ProductCode="$product_code" -o "$out.new" "$source/msi/tesmaron.wxs")
 # What wixl cannot say: the runtime cannot be left out (it ignores
 # Absent="disallow"); bin\ on the system PATH, an Environment row and the
-# actions that write and remove it.
+# actions that write and remove it; a RemoveFile row.
 msibuild "$out.new" -q "UPDATE Feature SET Attributes = 16 WHERE Feature = 'Runtime'"
 msibuild "$out.new" -i "$source/msi/environment.idt"
+# The task definition the ScheduledTask feature writes is removed with it.
+msibuild "$out.new" -i "$source/msi/removefile.idt"
 msibuild "$out.new" -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('RemoveEnvironmentStrings', 3300)"
 msibuild "$out.new" -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('WriteEnvironmentStrings', 5200)"
 if [[ -n ${SIGN_PKCS12:-} ]]; then

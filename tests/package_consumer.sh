@@ -26,12 +26,12 @@ what=
 version=$(sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' "$source_dir/CHANGELOG")
 cmake_files="cmake/tesmaron/tesmaronConfig.cmake cmake/tesmaron/tesmaronConfigVersion.cmake
   cmake/tesmaron/tesmaronTargets-release.cmake cmake/tesmaron/tesmaronTargets.cmake"
-# What a zip holds, every file, paths from its root: nothing else checks it;
-# an MSI holds the scheduled task's definition too.
+# What a zip holds (in its one top folder, named as the zip) and an MSI
+# installs, every file, paths from the top: nothing else checks it.
 expected_files() {
   echo "LICENSE README.md bin/tesmaron-ports.exe bin/tesmaron.dll include/tesmaron.h
-    $(sed 's|cmake/|lib/cmake/|g' <<<"$cmake_files") lib/libtesmaron.dll.a lib/tesmaron.def lib/tesmaron.lib"
-  [[ ${packages[0]} != *.msi ]] || echo share/tesmaron-ports-textfile.xml
+    $(sed 's|cmake/|lib/cmake/|g' <<<"$cmake_files") lib/libtesmaron.dll.a lib/tesmaron.def lib/tesmaron.lib
+    share/tesmaron-ports-textfile.xml share/tesmaron-ports.rules.yml"
 }
 
 # What find_package gives a Visual Studio user (clang-cl stands in for cl)
@@ -86,14 +86,15 @@ admin_cycle() {
 }
 
 # What an MSI says that Wine's msiexec does not show (tests/wine/msi_test.sh
-# installs, upgrades and removes them): the three features, the runtime not
-# to be left out; the reason a lower version is refused; the tool's version
+# installs, upgrades and removes them): the four features, the runtime not
+# to be left out, the scheduled task only when asked for; the reason a lower version is refused; the tool's version
 # resource; the scheduled task's definition.
 table_of() { msiinfo export "$1" "$2" | tr -d '\r'; }  # its lines end in CR LF
 msi_tables() {
   local table
   table=$(table_of "$1" Feature | tail -n +4 | cut -f1,6,8 | sort | xargs)
-  [[ $table == "Development 1 0 Path 1 0 Runtime 1 16" ]] || fail "features (name, level, attributes): $table"
+  [[ $table == "Development 1 0 Path 1 0 Runtime 1 16 ScheduledTask 1000 0" ]] ||
+    fail "features (name, level, attributes): $table"
   # The tool's version resource, read by inventory tools and by Windows
   # Installer's file versioning.
   local windres=x86_64-w64-mingw32-windres
@@ -134,8 +135,10 @@ x86 | x64)
     root=$(dirname "$(find "$root" -path '*/tesmaron/bin' -type d)")
     msi_tables "${packages[0]}"
   else
-    got=$(cmake -E tar tf "${packages[0]}" | grep -v '/$' | words)
+    top=$(basename "${packages[0]}" .zip)
+    got=$(cmake -E tar tf "${packages[0]}" | grep -v '/$' | sed "s|^$top/||" | words)
     (cd "$root" && cmake -E tar xf "${packages[0]}")
+    root=$root/$top
   fi
   [[ $got == "$(expected_files | words)" ]] || fail "holds: $got
 expected: $(expected_files | words)"
@@ -258,16 +261,20 @@ if [[ $kind == deb || $kind == rpm ]]; then
       pkg-config --cflags --libs tesmaron)
   "$work/list-ports-pc" >/dev/null || fail "the example built through pkg-config did not run"
 
-  # The manual: groff has nothing to say of it, and it names exactly the
-  # options --help names.
-  manual=$(ls "$root"/share/man/man1/tesmaron-ports.1*)
-  warnings=$(man --warnings -l "$manual" 2>&1 >/dev/null)
+  # The manuals: groff has nothing to say of them; the tool's names exactly
+  # the options --help names, udev's program's gives the usage it gives.
+  manual=$(ls "$root"/share/man/man1/tesmaron-ports.1*) port_id_manual=$(ls "$root"/share/man/man8/tesmaron_port_id.8*)
+  warnings=$(man --warnings -l "$manual" "$port_id_manual" 2>&1 >/dev/null)
   [[ -z $warnings ]] || fail "man --warnings: $warnings"
-  in_help=$("$root/bin/tesmaron-ports" --help | grep -oE '^  -[^ ]+(, --[^ ]+)?' | tr -d ',' | words)
+  in_help=$("$root/bin/tesmaron-ports" --help | grep -oE '^ {1,8}-[^ ]+(, --[^ ]+)?' | tr -d ',' | words)
   in_manual=$(MANWIDTH=120 man -l "$manual" 2>/dev/null | col -b | sed -n '/^OPTIONS/,/^EXIT STATUS/p' |
-    grep -oE '^       -[^ ]+(, --[^ ]+)?' | tr -d ',' | words)
+    grep -oE '^ {1,8}-[^ ]+(, --[^ ]+)?' | tr -d ',' | words)
   [[ -n $in_help && $in_help == "$in_manual" ]] || fail "--help names: $in_help
 the manual names: $in_manual"
+  for port_id in "$root"/{../,}lib/udev/tesmaron_port_id; do [[ -x $port_id ]] && break; done
+  usage=$("$port_id" 2>&1 | sed -n 's/^usage: \(tesmaron_port_id [^ ]*\).*/\1/p' || true)
+  synopsis=$(man -l "$port_id_manual" 2>/dev/null | col -b | sed -n '/^SYNOPSIS/{n;p}' | xargs)
+  [[ -n $usage && $usage == "$synopsis" ]] || fail "tesmaron_port_id's usage: '$usage'; its manual: '$synopsis'"
 
   # The units as systemd reads them, with the tool and its manual where they
   # point: systemd-analyze verify must have nothing to say.

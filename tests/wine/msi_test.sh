@@ -6,7 +6,8 @@
 # version, a lower one refused, the same one again a repair; INSTALLDIR and
 # ADDLOCAL; the x86 package beside the x64 one; uninstall leaving nothing.
 #   msi_test.sh SOURCE_DIR X64.msi X86.msi WORK
-# The higher version is built here from the x64 build tree.
+# The higher version is built here from the x64 build tree. With the
+# ScheduledTask feature, the task's definition for where it was installed.
 set -uo pipefail
 source_dir=$1 x64_msi=$(realpath "$2") x86_msi=$(realpath "$3") work=$4
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -70,9 +71,17 @@ nothing_left() {
 }
 check "nothing left after uninstall" nothing_left
 
-check "INSTALLDIR and ADDLOCAL=Runtime" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn 'INSTALLDIR=C:\tools\tesmaron' ADDLOCAL=Runtime)" == 0 ]
+check "INSTALLDIR, ADDLOCAL=Runtime,ScheduledTask, TEXTFILE_DIR" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn \
+  'INSTALLDIR=C:\tools\tesmaron' ADDLOCAL=Runtime,ScheduledTask 'TEXTFILE_DIR=C:\metrics')" == 0 ]
 check "installed where asked, the runtime alone" [ -f "$drive/tools/tesmaron/bin/tesmaron.dll" -a \
   ! -e "$drive/tools/tesmaron/include" -a ! -e "$program" ]
+# The task registered for the folder the tool is in: its definition, as the
+# tool wrote it during the install (Wine's schtasks keeps no task's
+# contents).
+task=$drive/tools/tesmaron/share/tesmaron-ports-textfile.task.xml
+field() { xmllint --xpath "string(//*[local-name()='$1'])" "$task" 2>/dev/null; }
+check "the task runs $(field Command) $(field Arguments)" [ "$(field Command)|$(field Arguments)" == \
+  '"C:\tools\tesmaron\bin\tesmaron-ports.exe"|--prometheus --output "C:\metrics\tesmaron.prom"' ]
 check "no PATH element without its feature" [ -z "$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v Path 2>/dev/null | grep -i tesmaron)" ]
 check "uninstall from where it was installed" [ "$(msiexec /x 'C:\tesmaron-x64.msi' /qn)" == 0 ]
 check "nothing left" nothing_left
