@@ -73,6 +73,8 @@ run_rules() {
 add|$at||-|1
 add|$at|quiet tesmaron.names=1|-|1 eno1
 change|$at|tesmaron.names|-|1 eno1
+add|$at|tesmaron.names=Yes|-|1 eno1
+add|$at|tesmaron.names=off|-|1
 add|$other,$at,$at|tesmaron.names=1|-|2 eno2
 add|$other|tesmaron.names=1|-|
 add|-|tesmaron.names=1|-|
