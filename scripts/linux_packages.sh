@@ -32,7 +32,7 @@ deb)
 rpm)
   # The same bytes from every build of a release, as far as rpm 4.18 gives
   # them: times from the changelog, a fixed build host, and a fixed umask
-  # (rpm keeps the spec's mode in the source package, whose digest every
+  # (rpm keeps the recipe's mode in the source package, whose digest every
   # binary package carries). The build folder must be the same too: its
   # path reaches the binaries' build IDs through their debug information.
   rm -f "$dist"/*.rpm

@@ -232,28 +232,24 @@ TEST(SmbiosTableFile, LoadsOnlyAPortListThatNamesThisMachine) {
     char name[] = "/tmp/tesmaron-dmi-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
     const fs::path root = name, pci = root / "pci";
-    const std::vector<uint8_t> other_maker = {0xD1, 0x0C, 0x00, 0xD1, 0x78, 0x03, 0x07,
-                                              0x03, 0x04, 0x0F, 0x80, 0x05, 0,    0};
-    const std::vector<uint8_t> disabled_only = {0xD1, 0x0C, 0x00, 0xD1, 0, 0, 0, 0x03, 0x04, 0x0F, 0x80, 0x03, 0, 0};
+    const std::vector<uint8_t> other = {0xD1, 0x0C, 0x00, 0xD1, 0x78, 0x03, 0x07, 0x03, 0x04, 0x0F, 0x80, 0x05, 0, 0};
+    const std::vector<uint8_t> disabled = {0xD1, 0x0C, 0x00, 0xD1, 0, 0, 0, 0x03, 0x04, 0x0F, 0x80, 0x03, 0, 0};
     const struct {
-        const char *what;
         std::vector<const char *> functions;  // "-": no folder at all
         const std::vector<uint8_t> &table;
         uint32_t loaded;
     } rows[] = {
-        {"03:0f.0 is not here", {"0000:00:00.0", "0000:00:03.0"}, other_maker, 0},
-        {"a disabled port's 00:00.0 is the host bridge's", {"0000:00:00.0"}, disabled_only, 0},
-        {"one of two ports here", {"0000:00:00.0", "0000:02:00.1"}, TWO_PORTS, 2},
-        {"an empty folder: believed", {}, other_maker, 1},
-        {"no folder: believed", {"-"}, other_maker, 1},
+        {{"0000:00:00.0", "0000:00:03.0"}, other, 0},      // 03:0f.0 is not here
+        {{"0000:00:00.0"}, disabled, 0},                   // 00:00.0 is the host bridge's
+        {{"0000:00:00.0", "0000:02:00.1"}, TWO_PORTS, 2},  // one of two ports here
+        {{}, other, 1},                                    // an empty folder: believed
+        {{"-"}, other, 1},                                 // no folder: believed
     };
     for (const auto &row : rows) {
         fs::remove_all(pci);
-        if (row.functions != std::vector<const char *>{"-"}) fs::create_directories(pci);
-        for (const char *function : row.functions) {
-            if (*function != '-') fs::create_directories(pci / function);
-        }
-        EXPECT_EQ(PortsLoadedFrom(root, row.table, 0, pci.c_str()), row.loaded) << row.what;
+        for (const char *function : row.functions) fs::create_directories(*function == '-' ? root : pci / function);
+        if (row.functions.empty()) fs::create_directories(pci);
+        EXPECT_EQ(PortsLoadedFrom(root, row.table, 0, pci.c_str()), row.loaded) << row.functions.size();
     }
     fs::remove_all(root);
 }

@@ -149,10 +149,6 @@ TEST_F(CommandLine, ReadsNoMachine) {
         // Type 41 labels a port list's ports, and serves where there is none.
         {"--from-dump @/server-013.dump3 --json --port 2", "0",
          "[" + Json(2, "03:00.1", "02:00:5e:29:02:00", "NIC Port 2") + "]\n", ""},
-        {"--from-dump @/server-101.dump3", "0",
-         "1   02:00.0  -  -  -  LOM 1 Port 1\n2   02:00.1  -  -  -  LOM 1 Port 2\n3   02:00.2  -  -  -  LOM 1 Port 3\n"
-         "4   02:00.3  -  -  -  LOM 1 Port 4\n49  04:00.0  -  -  -  LOM 1 Port 1\n50  04:00.0  -  -  -  LOM 1 Port 2\n",
-         ""},
         {"--from-dump @/server-101.dump3 --json --pci 04:00.0", "0",
          "[" + Json(49, "04:00.0", "", "LOM 1 Port 1", 41) + "]\n", ""},
         {"--from-dump @/server-060.dump3 --port 0", "1", "",

@@ -15,6 +15,7 @@ version=$(sed -n '1s/^tesmaron (\([0-9.]*\)).*/\1/p' "$source_dir/CHANGELOG")
 failed=0 count=0
 fail() { echo "FAIL $*"; failed=$((failed + 1)); }
 check() { count=$((count + 1)); "${@:2}" || fail "$1"; }
+until_true() { for _ in 1 2 3 4 5; do "$@" && return; sleep 1; done; return 1; }
 trap 'wineserver -k 2>/dev/null' EXIT
 
 rm -rf "$work" && mkdir -p "$work/c"
@@ -40,16 +41,9 @@ program=$drive/'Program Files'/tesmaron
 check "silent install" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn /l*v 'C:\install.log')" == 0 ]
 check "the files" [ -f "$program/bin/tesmaron.dll" -a -f "$program/bin/tesmaron-ports.exe" -a \
   -f "$program/include/tesmaron.h" -a -f "$program/lib/tesmaron.lib" -a -f "$program/LICENSE" ]
-# A loaded machine's Wine may take a moment to hand a new process the
-# environment the installer wrote.
-on_path() {
-  for _ in 1 2 3 4 5; do
-    [ "$(wine cmd /c tesmaron-ports --version 2>/dev/null | tr -d '\r')" == "tesmaron-ports $version" ] && return
-    sleep 1
-  done
-  return 1
-}
-check "a new cmd finds tesmaron-ports on PATH" on_path
+# A loaded machine's Wine may take a moment to hand a new process the PATH.
+on_path() { [ "$(wine cmd /c tesmaron-ports --version 2>/dev/null | tr -d '\r')" == "tesmaron-ports $version" ]; }
+check "a new cmd finds tesmaron-ports on PATH" until_true on_path
 arp=$(entries)
 check "Add/Remove Programs: $(xargs <<<"$arp")" [ "$(value DisplayVersion)|$(value Publisher)|$(value URLInfoAbout)|$(value InstallLocation)" == \
   "$version|tesmaron developers|https://tesmaron.org/|C:\\Program Files\\tesmaron\\" ]
