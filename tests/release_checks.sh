@@ -35,7 +35,7 @@ same_as_dist() {
   local file
   for file in "$@"; do
     if cmp -s "$file" "$dist/${file##*/}"; then
-      echo "same: $(sha256sum "$file" | cut -c1-16)…  ${file##*/}"
+      echo "same: $(sha256sum "$file" | cut -d' ' -f1)  ${file##*/}"
     else
       fail "${file##*/} differs from dist's:"
       diffoscope --text - "$dist/${file##*/}" "$file" 2>&1 | head -n 40
