@@ -564,10 +564,10 @@ outputs_inside() {
     POSIX::mkfifo("f", 0666); rename "f", "race.prom" }' &
   pid=$!
   "${user[@]}" "$BASH" -c 'while :; do timeout 0.05 cat /dev/user/race.prom; done >/dev/null 2>&1' &
-  for _ in $(seq 30); do timeout 0.2 "${run[@]}" --output /dev/user/race.prom 2>/dev/null; done
+  for _ in $(seq 20); do timeout 0.2 "${run[@]}" --output /dev/user/race.prom 2>/dev/null; done
   kill $pid $!
   wait $pid $! 2>/dev/null
-  check ": 30 runs against a swapping user left root's file $(wc -c </dev/root-only) bytes" \
+  check ": 20 runs against a swapping user left root's file $(wc -c </dev/root-only) bytes" \
     [ "$(cat /dev/root-only)" == secret ]
   name=$(printf 'x%.0s' {1..255})
   (umask 077 && "${run[@]}" --output "$dumps/$name")
