@@ -67,6 +67,7 @@ TableLocation ReadEntryPoint(const uint8_t *file, size_t size) {
         } else if (!SumsToZero(file, file[6])) {
             where.fault = LocateFault::CHECKSUM;
         } else {
+            where.entry_point_length = file[6];
             where.major = file[7];
             where.minor = file[8];
             where.stated_length = Le(file + 0x0C, 4);
@@ -85,6 +86,7 @@ TableLocation ReadEntryPoint(const uint8_t *file, size_t size) {
                    !SumsToZero(file + 0x10, LEGACY_ENTRY_POINT_SIZE)) {
             where.fault = LocateFault::CHECKSUM;
         } else {
+            where.entry_point_length = file[5];
             where.major = file[6];
             where.minor = file[7];
             where.stated_length = Le(file + 0x16, 2);
@@ -98,6 +100,7 @@ TableLocation ReadEntryPoint(const uint8_t *file, size_t size) {
         } else if (!SumsToZero(file, LEGACY_ENTRY_POINT_SIZE)) {
             where.fault = LocateFault::CHECKSUM;
         } else {
+            where.entry_point_length = LEGACY_ENTRY_POINT_SIZE;
             where.major = file[14] >> 4;
             where.minor = file[14] & 0x0F;
             where.stated_length = Le(file + 6, 2);
@@ -151,19 +154,22 @@ TableLocation LocateRawSmbiosTable(const uint8_t *data, size_t size) {
 
 bool DumpHeader(const uint8_t *entry_point, size_t size, uint8_t (&header)[DUMP_TABLE_OFFSET]) {
     const TableLocation where = ReadEntryPoint(entry_point, size);
-    if (where.fault != LocateFault::NONE || where.kind == EntryPointKind::NONE) return false;
+    if (where.fault != LocateFault::NONE || where.kind == EntryPointKind::NONE ||
+        where.entry_point_length > DUMP_TABLE_OFFSET) {
+        return false;
+    }
     std::memset(header, 0, sizeof(header));
     switch (where.kind) {
         case EntryPointKind::SMBIOS3:
-            std::memcpy(header, entry_point, entry_point[6]);
+            std::memcpy(header, entry_point, where.entry_point_length);
             PutLe(header + 0x10, DUMP_TABLE_OFFSET, 8);
-            Checksum(header, entry_point[6], 5);
+            Checksum(header, where.entry_point_length, 5);
             break;
         case EntryPointKind::SMBIOS2:
-            std::memcpy(header, entry_point, entry_point[5]);
+            std::memcpy(header, entry_point, where.entry_point_length);
             PutLe(header + 0x18, DUMP_TABLE_OFFSET, 4);
             Checksum(header + 0x10, LEGACY_ENTRY_POINT_SIZE, 5);
-            Checksum(header, entry_point[5], 4);
+            Checksum(header, where.entry_point_length, 4);
             break;
         case EntryPointKind::LEGACY:
         case EntryPointKind::NONE:

@@ -32,10 +32,11 @@ enum class LocateFault : uint8_t {
 struct TableLocation {
     EntryPointKind kind;
     LocateFault fault;
-    uint8_t major, minor;      // SMBIOS version the entry point gives
-    uint64_t address;          // where the entry point places the table
-    uint64_t stated_length;    // the table length it gives (a maximum for SMBIOS3)
-    uint32_t structure_count;  // the structures it counts in the table (SMBIOS2, LEGACY)
+    uint8_t entry_point_length;  // bytes of the entry point, as its length byte gives them
+    uint8_t major, minor;        // SMBIOS version the entry point gives
+    uint64_t address;            // where the entry point places the table
+    uint64_t stated_length;      // the table length it gives (a maximum for SMBIOS3)
+    uint32_t structure_count;    // the structures it counts in the table (SMBIOS2, LEGACY)
     // On success, the table: file + offset, length bytes.
     uint64_t offset;
     uint64_t length;
@@ -70,7 +71,9 @@ TableLocation LocateRawSmbiosTable(const uint8_t *data, size_t size);
 // The first bytes of a dump as `dmidecode --dump-bin` writes one: the entry
 // point, its table address moved to DUMP_TABLE_OFFSET, where the table
 // follows in the file, its checksums made good again; the rest zero. False
-// when `entry_point` holds none that ReadEntryPoint accepts.
+// when `entry_point` holds none that ReadEntryPoint accepts, or one longer
+// than the header holds (an SMBIOS 3 entry point may say it is up to 255
+// bytes long; every one defined so far is 24).
 inline constexpr size_t DUMP_TABLE_OFFSET = 32;
 bool DumpHeader(const uint8_t *entry_point, size_t size, uint8_t (&header)[DUMP_TABLE_OFFSET]);
 

@@ -7,8 +7,14 @@ namespace tesmaron::smbios {
 
 namespace {
 
-// A whole structure has been taken: the one asked for, or one more passed,
-// perhaps the last the entry point counts.
+// Past a whole structure, perhaps the last the entry point counts.
+void Passed(TableWalk &walk) {
+    ++walk.structures;
+    if (walk.structures == walk.table_end.structure_count) walk.end = WalkEnd::NOT_IN_TABLE;
+    walk.structure_size = 0;
+}
+
+// A whole structure has been taken: the one asked for, or one more passed.
 void StructureDone(TableWalk &walk) {
     if (walk.structure_type == walk.wanted_type) {
         if (walk.passed == walk.wanted_instance) {
@@ -17,9 +23,7 @@ void StructureDone(TableWalk &walk) {
         }
         ++walk.passed;
     }
-    ++walk.structures;
-    if (walk.structures == walk.table_end.structure_count) walk.end = WalkEnd::NOT_IN_TABLE;
-    walk.structure_size = 0;
+    Passed(walk);
 }
 
 // The table breaks; past its end-of-table structure it had ended already.
@@ -102,6 +106,17 @@ void FinishWalk(TableWalk &walk) {
 TableWalk FindStructure(const uint8_t *table, size_t size, uint8_t type, uint32_t instance, TableEnd table_end) {
     TableWalk walk = StartWalk(type, instance, table_end);
     WalkTable(walk, table, size);
+    FinishWalk(walk);
+    return walk;
+}
+
+TableWalk FindNext(const uint8_t *table, size_t size, TableWalk walk) {
+    if (walk.end != WalkEnd::FOUND) return walk;
+    walk.end = WalkEnd::WALKING;
+    ++walk.wanted_instance;
+    ++walk.passed;
+    Passed(walk);
+    if (walk.offset < size) WalkTable(walk, table + walk.offset, size - static_cast<size_t>(walk.offset));
     FinishWalk(walk);
     return walk;
 }

@@ -84,4 +84,9 @@ void FinishWalk(TableWalk &walk);
 // structure is table + structure_offset, structure_size bytes.
 TableWalk FindStructure(const uint8_t *table, size_t size, uint8_t type, uint32_t instance, TableEnd table_end);
 
+// The next instance of the type, on from a walk over the same table that
+// ended FOUND: every structure of a type in one pass over the table, as
+// FindStructure would find them one by one.
+TableWalk FindNext(const uint8_t *table, size_t size, TableWalk found);
+
 }  // namespace tesmaron::smbios

@@ -193,6 +193,18 @@ TEST(SmbiosTable, EntryPointsThatPointOutsideTheFile) {
             EXPECT_EQ(LocateDumpTable(file.data(), cut).fault, LocateFault::ENTRY_POINT_CUT) << version << " " << cut;
         }
     }
+    // An SMBIOS 3 entry point may say it is up to 255 bytes long; a dump's
+    // header holds 32 of them, and takes none longer.
+    std::vector<uint8_t> long_entry = test::Dump(3, table);
+    long_entry.resize(255);
+    long_entry[6] = 255;
+    long_entry[5] = 0;
+    uint8_t sum = 0;
+    for (const uint8_t byte : long_entry) sum = static_cast<uint8_t>(sum + byte);
+    long_entry[5] = static_cast<uint8_t>(-sum);
+    uint8_t header[DUMP_TABLE_OFFSET];
+    EXPECT_EQ(ReadEntryPoint(long_entry.data(), long_entry.size()).entry_point_length, 255);
+    EXPECT_FALSE(DumpHeader(long_entry.data(), long_entry.size(), header));
 }
 
 // A type-41 entry: its fields, its label, and the ways firmware says it

@@ -70,19 +70,18 @@ std::string LocateReason(const smbios::TableLocation &where, const std::string &
     return name + " could not be read";
 }
 
-// The Ethernet entries of the table's type-41 structures, in table order.
-// The walk stops where the table ends or breaks: a break after the port
-// list is no reason to lose the list.
+// The Ethernet entries of the table's type-41 structures, in table order,
+// in one pass over the table. The walk stops where the table ends or
+// breaks: a break after the port list is no reason to lose the list.
 std::vector<Port> OnboardPorts(const uint8_t *table, size_t size, smbios::TableEnd table_end) {
     std::vector<Port> ports;
-    for (uint32_t instance = 0;; ++instance) {
-        const smbios::TableWalk walk =
-            smbios::FindStructure(table, size, smbios::ONBOARD_DEVICES_TYPE, instance, table_end);
-        if (walk.end != smbios::WalkEnd::FOUND) return ports;
+    smbios::TableWalk walk = smbios::FindStructure(table, size, smbios::ONBOARD_DEVICES_TYPE, 0, table_end);
+    for (; walk.end == smbios::WalkEnd::FOUND; walk = smbios::FindNext(table, size, walk)) {
         smbios::OnboardDevice device;
         if (!smbios::ReadOnboardDevice(table + walk.structure_offset, walk.structure_size, device)) continue;
         if (const std::optional<Port> port = OnboardPort(device)) ports.push_back(*port);
     }
+    return ports;
 }
 
 // The ports a walk for the port structure found, or why there are none;
@@ -162,21 +161,24 @@ int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes) {
     if (standard_input) ReadStandardInputAsBytes();  // a binary dump, no line ends translated
     std::FILE *file = standard_input ? stdin : std::fopen(path.c_str(), "rb");
     if (file == nullptr) return errno != 0 ? errno : EIO;
-    uint8_t chunk[4096];
-    int error = 0;
-    for (size_t got; (got = std::fread(chunk, 1, sizeof(chunk), file)) > 0;) {
-        if (bytes.size() + got > FILE_SIZE_LIMIT) {
-            error = EFBIG;
-            break;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    if (error == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
+    const int error = ReadAllOf(file, bytes);
     if (!standard_input) std::fclose(file);
     return error;
 }
 
+int ReadAllOf(std::FILE *file, std::vector<uint8_t> &bytes) {
+    bytes.clear();
+    errno = 0;
+    uint8_t chunk[4096];
+    for (size_t got; (got = std::fread(chunk, 1, sizeof(chunk), file)) > 0;) {
+        if (bytes.size() + got > FILE_SIZE_LIMIT) return EFBIG;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return std::ferror(file) ? (errno != 0 ? errno : EIO) : 0;
+}
+
 std::string FileError(int error) {
+    if (error == NOT_A_REGULAR_FILE) return "not a regular file (the kernel's firmware tables are)";
     if (error == EFBIG) {
         std::string text = "larger than ";  // appended: GCC 12 warns wrongly of "literal" + string
         return text.append(Number(FILE_SIZE_LIMIT >> 20)).append(" MiB, which no firmware table is");

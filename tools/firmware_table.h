@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,15 @@ PortList PortsFromRawSmbios(const std::vector<uint8_t> &data);
 // errno value of what went wrong: EFBIG for a file larger than any firmware
 // table.
 int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes);
+
+// The same from an open file, to its end.
+int ReadAllOf(std::FILE *file, std::vector<uint8_t> &bytes);
+
+// What a firmware file that is no regular file (a FIFO, a device, in a
+// faked /sys) gives instead of an errno value: it is never read, since a
+// FIFO would make the reader wait for ever.
+inline constexpr int NOT_A_REGULAR_FILE = -1;
+
 std::string FileError(int error);
 
 }  // namespace tesmaron::tool

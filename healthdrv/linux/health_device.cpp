@@ -25,6 +25,19 @@ namespace {
 
 int DescriptorOf(HANDLE handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
 
+// A file of the kernel's firmware tables, opened without waiting and kept
+// only when it is a regular file, as sysfs' are: a FIFO in a faked /sys
+// would make every program that loads the library wait for ever. -1 and
+// errno (ENOENT when there is none) when it cannot be opened or is none.
+int OpenFirmwareFile(int folder, const char *path) {
+    const int fd = openat(folder, path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))) return fd;
+    close(fd);
+    errno = EINVAL;
+    return -1;
+}
+
 // Reads up to size bytes from offset on; -1 on a read error.
 long ReadAt(int fd, uint64_t offset, uint8_t *out, uint32_t size) {
     uint32_t done = 0;
@@ -52,7 +65,7 @@ struct Found {
 Found InEntries(int folder, uint8_t type, uint8_t instance) {
     char name[32];
     std::snprintf(name, sizeof(name), "%u-%u/raw", unsigned{type}, unsigned{instance});
-    const int fd = openat(folder, name, O_RDONLY | O_CLOEXEC);
+    const int fd = OpenFirmwareFile(folder, name);
     if (fd < 0) return {errno == ENOENT ? Lookup::ABSENT : Lookup::FAILED, -1, 0, 0};
     return {Lookup::FOUND, fd, 0, UINT64_MAX};
 }
@@ -149,7 +162,7 @@ BOOL NoSuchStructure(uint8_t *out, LPDWORD bytes_returned) {
 // goes; where it cannot be read, the table is taken as the kernel's copy.
 smbios::TableEnd TableEndFrom(const char *entry_point_path) {
     uint8_t entry_point[32];
-    const int fd = open(entry_point_path, O_RDONLY | O_CLOEXEC);
+    const int fd = OpenFirmwareFile(AT_FDCWD, entry_point_path);
     if (fd < 0) return smbios::BARE_TABLE_END;
     const long got = ReadAt(fd, 0, entry_point, sizeof(entry_point));
     close(fd);
@@ -162,7 +175,7 @@ HANDLE OpenSmbiosTables(const char *entry_point_path, const char *table_path, co
                         const char *pci_devices_root) {
     remembered = {};
     pci_root = pci_devices_root;
-    int fd = open(table_path, O_RDONLY | O_CLOEXEC);
+    int fd = OpenFirmwareFile(AT_FDCWD, table_path);
     if (fd >= 0) table_end = TableEndFrom(entry_point_path);
     if (fd < 0 && errno == ENOENT) fd = open(entries_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));

@@ -4,8 +4,11 @@
 #include "tools/machine_ports.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "healthdrv/linux/health_device.h"
 #include "smbios/onboard_devices.h"
@@ -22,13 +25,33 @@ namespace {
 
 bool Denied(int error) { return error == EACCES || error == EPERM; }
 
+// A file of the kernel's firmware tables, read whole: opened without
+// waiting, and read only when it is a regular file, as sysfs' are (a FIFO
+// in a faked /sys would make the tool wait for ever). 0, or why not.
+int ReadFirmwareFile(const std::string &path, std::vector<uint8_t> &bytes) {
+    bytes.clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat info;
+    int error = fstat(fd, &info) != 0 ? errno : S_ISREG(info.st_mode) ? 0 : NOT_A_REGULAR_FILE;
+    std::FILE *file = error == 0 ? fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        if (error == 0) error = errno;
+        close(fd);
+        return error;
+    }
+    error = ReadAllOf(file, bytes);
+    std::fclose(file);
+    return error;
+}
+
 std::string NeedsRoot(const std::string &path) { return "needs root to read " + path + " (permission denied)"; }
 
 // The type-41 Ethernet entries, a folder each: 41-0, 41-1, ...
 std::vector<Port> EntriesOnboardPorts(const std::string &root) {
     std::vector<Port> ports;
     std::vector<uint8_t> raw;
-    for (int instance = 0; ReadFileBytes(root + "/41-" + std::to_string(instance) + "/raw", raw) == 0; ++instance) {
+    for (int instance = 0; ReadFirmwareFile(root + "/41-" + std::to_string(instance) + "/raw", raw) == 0; ++instance) {
         smbios::OnboardDevice device;
         if (!smbios::ReadOnboardDevice(raw.data(), raw.size(), device)) continue;
         if (const std::optional<Port> port = OnboardPort(device)) ports.push_back(*port);
@@ -47,7 +70,7 @@ PortList EntriesPorts() {
     }
     const std::string raw = root + "/209-0/raw";
     std::vector<uint8_t> structure;
-    const int error = ReadFileBytes(raw, structure);
+    const int error = ReadFirmwareFile(raw, structure);
     PortList list;
     if (error == ENOENT) {
         list = Listed({}, "the firmware lists no embedded network ports (" + root + "/209-0 is absent)");
@@ -70,7 +93,7 @@ PortList EntriesPorts() {
 // library reads it; where that cannot be read, as the kernel's own copy.
 smbios::TableEnd KernelTableEnd() {
     std::vector<uint8_t> entry_point;
-    if (ReadFileBytes(DMI_ENTRY_POINT_PATH, entry_point) != 0) return smbios::BARE_TABLE_END;
+    if (ReadFirmwareFile(DMI_ENTRY_POINT_PATH, entry_point) != 0) return smbios::BARE_TABLE_END;
     const smbios::TableLocation where = smbios::ReadEntryPoint(entry_point.data(), entry_point.size());
     return where.fault == smbios::LocateFault::NONE ? smbios::TableEndOf(where) : smbios::BARE_TABLE_END;
 }
@@ -79,8 +102,8 @@ smbios::TableEnd KernelTableEnd() {
 
 std::string MachineTableDump(std::string &dump) {
     std::vector<uint8_t> entry_point, table;
-    int error = ReadFileBytes(DMI_TABLE_PATH, table);
-    if (error == 0) error = ReadFileBytes(DMI_ENTRY_POINT_PATH, entry_point);
+    int error = ReadFirmwareFile(DMI_TABLE_PATH, table);
+    if (error == 0) error = ReadFirmwareFile(DMI_ENTRY_POINT_PATH, entry_point);
     if (error == ENOENT) {
         return std::string("the kernel exposes no whole firmware table (") + DMI_TABLE_PATH + " and " +
                DMI_ENTRY_POINT_PATH + ", since kernel 4.2)";
@@ -89,6 +112,12 @@ std::string MachineTableDump(std::string &dump) {
     if (error != 0) return std::string(DMI_TABLE_PATH) + ": " + FileError(error);
     uint8_t header[smbios::DUMP_TABLE_OFFSET];
     if (!smbios::DumpHeader(entry_point.data(), entry_point.size(), header)) {
+        const smbios::TableLocation where = smbios::ReadEntryPoint(entry_point.data(), entry_point.size());
+        if (where.fault == smbios::LocateFault::NONE && where.entry_point_length > sizeof(header)) {
+            return std::string(DMI_ENTRY_POINT_PATH) + " holds an entry point of " +
+                   std::to_string(where.entry_point_length) + " bytes, more than the " +
+                   std::to_string(sizeof(header)) + " a dump's header holds";
+        }
         return std::string(DMI_ENTRY_POINT_PATH) + " holds no entry point that can be read";
     }
     dump.assign(reinterpret_cast<const char *>(header), sizeof(header));
@@ -106,7 +135,7 @@ const char MACHINE_HELP[] =
 
 PortList MachinePorts() {
     std::vector<uint8_t> table;
-    const int error = ReadFileBytes(DMI_TABLE_PATH, table);
+    const int error = ReadFirmwareFile(DMI_TABLE_PATH, table);
     if (error == ENOENT) return EntriesPorts();
     if (Denied(error)) return Unreadable(NeedsRoot(DMI_TABLE_PATH));
     if (error != 0) return Unreadable(std::string(DMI_TABLE_PATH) + ": " + FileError(error));
