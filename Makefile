@@ -101,10 +101,12 @@ demo: configure-linux configure-x64
 	$(WINE_E2E) stop $(WINE_PREFIX) >/dev/null; $(WINE_E2E) teardown $(WINE_PREFIX) >/dev/null; \
 	exit $$status
 
-# Fuzzes the attach sequence, then the SMBIOS table format, for FUZZ_SECONDS
-# each (default 60), starting from the corpus and the real boards. New inputs
-# go to build/fuzz-corpus and build/fuzz-tables; a failing input lands in
-# tests/fuzz/regressions/, to be kept there as a regression case once fixed.
+# Fuzzes the attach sequence, then the SMBIOS table format, then
+# tesmaron-ports from a dump to its forms, for FUZZ_SECONDS each (default
+# 60), starting from the corpus, the real boards and the real servers. New
+# inputs go to build/fuzz-corpus and build/fuzz-tables; a failing input
+# lands in tests/fuzz/regressions/, to be kept there as a regression case
+# once fixed.
 FUZZ_SECONDS ?= 60
 fuzz: build
 	@mkdir -p build/fuzz-corpus
@@ -115,8 +117,11 @@ fuzz: build
 	@for layout in dump3 dump2 bare; do \
 	  build/linux/tests/firmware-fixture tests/real_boards/real-boards.txt $$layout build/fuzz-tables || exit 1; \
 	done
+	@build/linux/tests/firmware-fixture tests/real_boards/onboard-devices.txt machine-dump3 build/fuzz-tables
 	build/sanitize/tests/fuzz/fuzz_smbios -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  -artifact_prefix=tests/fuzz/regressions/smbios- build/fuzz-tables tests/fuzz/regressions
+	build/sanitize/tests/fuzz/fuzz_forms -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=tests/fuzz/regressions/forms- build/fuzz-tables tests/fuzz/regressions
 
 # Lookup timings beside a find_if baseline, then instructions per call; then
 # udev's program beside dmidecode, whole processes, as the packages install it.

@@ -19,12 +19,18 @@ add_test(NAME fuzz.corpus
 set_tests_properties(fuzz.board-corpus PROPERTIES FIXTURES_SETUP BoardCorpus)
 set_tests_properties(fuzz.corpus PROPERTIES FIXTURES_REQUIRED BoardCorpus)
 
+# The real boards' and the real servers' whole tables, as dumps: for the
+# table format, and for tesmaron-ports from dump to its three forms.
 set(_table_corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz-tables)
 add_test(NAME fuzz.table-corpus
-         COMMAND sh -c "for layout in dump3 dump2 bare; do \"$0\" \"$1\" $layout \"$2\" || exit 1; done"
-                 $<TARGET_FILE:firmware-fixture> ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt ${_table_corpus})
-add_test(NAME fuzz.smbios-corpus
-         COMMAND ${TESMARON_SANITIZE_BUILD_DIR}/tests/fuzz/fuzz_smbios -runs=0
-                 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions ${_table_corpus})
+         COMMAND sh -c "for layout in dump3 dump2 bare; do \"$0\" \"$1\" $layout \"$3\" || exit 1; done &&
+                        \"$0\" \"$2\" machine-dump3 \"$3\""
+                 $<TARGET_FILE:firmware-fixture> ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/real-boards.txt
+                 ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/onboard-devices.txt ${_table_corpus})
+foreach(target smbios forms)
+  add_test(NAME fuzz.${target}-corpus
+           COMMAND ${TESMARON_SANITIZE_BUILD_DIR}/tests/fuzz/fuzz_${target} -runs=0
+                   ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions ${_table_corpus})
+  set_tests_properties(fuzz.${target}-corpus PROPERTIES FIXTURES_REQUIRED TableCorpus)
+endforeach()
 set_tests_properties(fuzz.table-corpus PROPERTIES FIXTURES_SETUP TableCorpus)
-set_tests_properties(fuzz.smbios-corpus PROPERTIES FIXTURES_REQUIRED TableCorpus)

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "machine_ports.h"
+#include "text.h"
 
 namespace tesmaron::tool {
 
@@ -144,7 +145,7 @@ std::string Refused(int known, const char *argument) {
 
 // The reason and the usage on standard error.
 ExitStatus BadArguments(const std::string &reason) {
-    std::fprintf(stderr, "tesmaron-ports: %s\n%s", reason.c_str(), SYNOPSIS);
+    std::fprintf(stderr, "tesmaron-ports: %s\n%s", DisplayText(reason).c_str(), SYNOPSIS);
     return ExitStatus::FAILED;
 }
 

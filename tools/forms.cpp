@@ -4,7 +4,8 @@
 #include "forms.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "text.h"
 
 namespace tesmaron::tool {
 
@@ -22,15 +23,16 @@ std::string MacColumn(const Port &port) { return port.has_mac ? MacText(port.mac
 // "1  02:00.0  eno1,eno2  2c:76:8a:ad:eb:a5  up  NIC Port 1": the port, its
 // PCI address, its interfaces or "-", its MAC address or "-", the first
 // interface's link or "-", its label; aligned. Scripts read the first
-// three columns.
+// three columns. What others wrote is shown, never obeyed (DisplayText).
 std::string Lines(const std::vector<Port> &ports) {
     std::vector<std::array<std::string, 6>> rows;
     std::array<size_t, 6> width{};
     for (const Port &port : ports) {
         std::string names;
         for (const std::string &name : port.interfaces) names += (names.empty() ? "" : ",") + name;
-        rows.push_back({std::to_string(port.number), AddressText(port), names.empty() ? "-" : names, MacColumn(port),
-                        port.operstate.empty() ? "-" : port.operstate, port.label});
+        rows.push_back({std::to_string(port.number), AddressText(port), names.empty() ? "-" : DisplayText(names),
+                        MacColumn(port), port.operstate.empty() ? "-" : DisplayText(port.operstate),
+                        DisplayText(port.label)});
         for (size_t i = 0; i < width.size(); ++i) width[i] = std::max(width[i], rows.back()[i].size());
     }
     std::string out;
@@ -44,25 +46,6 @@ std::string Lines(const std::vector<Port> &ports) {
         out += line + "\n";
     }
     return out;
-}
-
-// A JSON string: quotes, backslashes and control characters escaped; other
-// bytes (UTF-8) as they are.
-std::string JsonString(const std::string &text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
 }
 
 const char *MacCheckWord(MacCheck check) {
@@ -101,21 +84,6 @@ std::string Json(const std::vector<Port> &ports) {
                ", \"mac_check\": " + (mac_check ? JsonString(mac_check) : "null") + "}";
     }
     return out + "]\n";
-}
-
-// A label value in the Prometheus text format: backslash, double quote and
-// line feed escaped.
-std::string LabelValue(const std::string &text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-        } else {
-            if (c == '\\' || c == '"') out += '\\';
-            out += c;
-        }
-    }
-    return out;
 }
 
 // The Prometheus text exposition format, for a textfile collector: whether

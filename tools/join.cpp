@@ -59,7 +59,7 @@ PortList Joined(PortList list, bool live) {
     if (!list.ports.empty()) {
         for (Port &port : list.ports) port.label = LabelAt(list.onboard, port);
     } else if (!list.onboard.empty()) {
-        list.ports = list.onboard;
+        list.ports = OncePerPort(list.onboard);
         std::stable_sort(list.ports.begin(), list.ports.end(),
                          [](const Port &a, const Port &b) { return a.number < b.number; });
         list.reason.clear();

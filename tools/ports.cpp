@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <tuple>
 #include <utility>
+
+#include "text.h"
 
 namespace tesmaron::tool {
 
@@ -48,13 +52,31 @@ std::vector<Port> PortsOf(const PortTable &table) {
 std::optional<Port> OnboardPort(const smbios::OnboardDevice &device) {
     if (device.device_type != smbios::DEVICE_TYPE_ETHERNET) return std::nullopt;
     const uint32_t devfn = device.devfn;
-    return Port{.number = device.instance,
-                .source = Source::ONBOARD_DEVICES,
-                .domain = device.segment,
-                .address = {device.bus, devfn >> 3, devfn & 7},
-                .has_address = device.has_address,
-                .disabled = !device.enabled,
-                .label = std::string(device.label.text != nullptr ? device.label.text : "", device.label.size)};
+    return Port{
+        .number = device.instance,
+        .source = Source::ONBOARD_DEVICES,
+        .domain = device.segment,
+        .address = {device.bus, devfn >> 3, devfn & 7},
+        .has_address = device.has_address,
+        .disabled = !device.enabled,
+        .label = ValidUtf8(std::string(device.label.text != nullptr ? device.label.text : "", device.label.size))};
+}
+
+std::vector<Port> OncePerPort(const std::vector<Port> &entries) {
+    std::vector<Port> ports;
+    std::map<std::tuple<uint32_t, std::string, std::string>, size_t> seen;
+    for (const Port &entry : entries) {
+        const bool addressed = entry.has_address && !entry.disabled;
+        const auto [at, added] = seen.try_emplace(
+            {entry.number, LabelValue(entry.label), addressed ? FunctionText(entry.domain, entry.address) : ""},
+            ports.size());
+        if (added) {
+            ports.push_back(entry);
+        } else if (ports[at->second].disabled && !entry.disabled) {
+            ports[at->second] = entry;
+        }
+    }
+    return ports;
 }
 
 bool AnswersForItsFunction(const Port &port) { return port.has_address && !port.disabled && port.present != false; }

@@ -33,7 +33,7 @@ struct Port {
     bool disabled = false;         // type 209: bus 0, devfn 0; type 41: bit 7 of its device type clear
     bool has_mac = false;          // type 209 holds one; type 41 none
     std::array<uint8_t, 6> mac{};  // as the entry holds it, in its byte order
-    std::string label{};           // type 41's Reference Designation ("NIC Port 1"); "" for none
+    std::string label{};           // type 41's Reference Designation ("NIC Port 1"), as UTF-8; "" for none
     // Whether its PCI function exists on this machine; unknown (nullopt)
     // for a dump, and where the system lists no PCI function at all.
     std::optional<bool> present{};
@@ -67,6 +67,14 @@ std::vector<Port> PortsOf(const PortTable &table);
 
 // The port a type-41 entry describes, when it is an Ethernet entry.
 std::optional<Port> OnboardPort(const smbios::OnboardDevice &device);
+
+// The type-41 Ethernet entries with each port once: firmware has been seen
+// to repeat an entry (the same instance at the same function), and one
+// port listed twice would be two series of one port in the metrics. Two
+// entries are one port when they give the same number, label (as the
+// metrics write it) and function (none for a disabled entry, or one that
+// names none); of two, the enabled one stands. Table order is kept.
+std::vector<Port> OncePerPort(const std::vector<Port> &entries);
 
 // Whether a port answers for its PCI function: it has one, is not
 // disabled, and is not known to be absent from this machine.

@@ -19,14 +19,20 @@
 #include "machine_ports.h"
 #include "ports.h"
 #include "task_definition.h"
+#include "text.h"
 
 namespace tesmaron::tool {
 
 namespace {
 
+// A line on standard error. Reasons quote what others wrote (labels, file
+// and interface names): shown, never obeyed by the terminal.
+void Say(const std::string &reason) { std::fprintf(stderr, "tesmaron-ports: %s\n", DisplayText(reason).c_str()); }
+
 // Standard output, or the file --output names; false, after the reason on
 // standard error, when it cannot be written. Text or bytes alike.
-bool Deliver(const std::string &text, const std::string &output, const char *option = "--output") {
+bool Deliver(const std::string &text, const std::string &output, const char *option = "--output",
+             FileMode mode = FileMode::PUBLIC) {
     if (output.empty()) {
         // A script that reads a cut answer must know: a full disk is not
         // "found". (A pipe closed by its reader ends the tool by SIGPIPE.)
@@ -34,22 +40,23 @@ bool Deliver(const std::string &text, const std::string &output, const char *opt
         std::perror("tesmaron-ports: standard output");
         return false;
     }
-    const std::string error = WriteOutput(output, text);
+    const std::string error = WriteOutput(output, text, mode);
     if (error.empty()) return true;
-    std::fprintf(stderr, "tesmaron-ports: %s %s: %s\n", option, output.c_str(), error.c_str());
+    Say(std::string(option) + " " + output + ": " + error);
     return false;
 }
 
 // --save-dump: the machine's firmware table as a dump, through the same
-// rules as --output.
+// rules as --output; readable by its owner only, as the table is root's:
+// it holds the machine's serial numbers and UUID.
 ExitStatus SaveDump(const std::string &output) {
     std::string dump;
     if (const std::string reason = MachineTableDump(dump); !reason.empty()) {
-        std::fprintf(stderr, "tesmaron-ports: %s\n", reason.c_str());
+        Say(reason);
         return ExitStatus::NOT_READ;
     }
     if (output.empty()) WriteStandardOutputAsBytes();
-    return Deliver(dump, output, "--save-dump") ? ExitStatus::FOUND : ExitStatus::FAILED;
+    return Deliver(dump, output, "--save-dump", FileMode::PRIVATE) ? ExitStatus::FOUND : ExitStatus::FAILED;
 }
 
 // --scheduled-task: Windows' metrics task for this program where it is.
@@ -84,9 +91,9 @@ ExitStatus TesmaronPorts(int argc, char **argv) {
     const Answer answer = Ask(list, question);
     if (!Deliver(Render(options.form, answer.ports, list.read), options.output)) return ExitStatus::FAILED;
 
-    if (!list.origin.empty()) std::fprintf(stderr, "tesmaron-ports: %s\n", list.origin.c_str());
+    if (!list.origin.empty()) Say(list.origin);
     if (!answer.reason.empty()) {
-        std::fprintf(stderr, "tesmaron-ports: %s\n", answer.reason.c_str());
+        Say(answer.reason);
         return list.read ? ExitStatus::NOT_FOUND : ExitStatus::NOT_READ;
     }
     return ExitStatus::FOUND;

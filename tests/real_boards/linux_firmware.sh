@@ -53,6 +53,7 @@ listing() {
 #   tables-none, tables-broken a table with no port structure; one that breaks
 #   entries-none               dmi/entries with no port structure
 #   raw:HEX                    dmi/tables/DMI holding these bytes, no entry point
+#   fifo                       dmi/tables/DMI a FIFO, as a faked /sys may make it
 #   absent                     no firmware tables at all
 # INTERFACES is "BB:DD.F=name,..." or "-"; "BB:DD.F/virtio2=name" puts the
 # interface below another device on that PCI function; "=name~STATE~MAC"
@@ -73,6 +74,7 @@ inside() {
   tables-none) mkdir -p $dmi/tables && bytes 7F04FFFE0000 >$dmi/tables/DMI ;;
   tables-broken) mkdir -p $dmi/tables && bytes 010200000000D10400000000 >$dmi/tables/DMI ;;
   raw) mkdir -p $dmi/tables && bytes "$name" >$dmi/tables/DMI ;;
+  fifo) mkdir -p $dmi/tables && mkfifo $dmi/tables/DMI ;;
   tables) "$FIXTURE" "$BOARDS" tables3 $dmi/tables "$name" || return 1 ;;
   tables2 | entries) "$FIXTURE" "$BOARDS" "$layout" $dmi/"${layout%2}" "$name" || return 1 ;;
   past-end2 | past-end3 | cut3) "$FIXTURE" "$BOARDS" "$layout" $dmi/tables "$name" || return 1 ;;
@@ -288,9 +290,13 @@ onboard_expected() {
             print short(q[2]) > (out ".functions")
           }
         } else {
-          # By instance, and in table order within one.
+          # By instance, and in table order within one; an entry given
+          # again (number, label, function) once.
           for (n = 0; n < 256; n++) for (j = 1; j <= entries[m]; j++) if (instance[m, j] == n) {
             a = state[m, j] == "disabled" ? "disabled" : named(address[m, j]) ? short(address[m, j]) : "-"
+            k = m SUBSEP n SUBSEP text[m, j] SUBSEP (a ~ /:/ ? a : "")
+            if (k in listed) continue
+            listed[k] = 1
             printf "%s %s - - -%s\n", instance[m, j], a, text[m, j] == "" ? "" : " " text[m, j] > (out ".expected")
           }
         }
@@ -428,6 +434,7 @@ absent|-|--json|3|[]|the kernel exposes no firmware tables
 entries-none|-||1||the firmware lists no embedded network ports ($dmi/entries/209-0 is absent)
 tables-none|-||1||$dmi/tables/DMI holds no list of embedded network ports (no type-209 structure)
 tables-broken|-||3||$dmi/tables/DMI is broken: the structure at offset 0 (type 1) gives length 2, shorter than its 4-byte header
+fifo|-||3||$dmi/tables/DMI: not a regular file
 denied-tables:board-084|-|--prometheus|3|$unread|needs root to read $dmi/tables/DMI (permission denied)
 denied-entries:board-084|-||3||needs root to read $dmi/entries/209-0/raw (permission denied)
 tables:board-001|-|--port 1|1||the list of embedded network ports in $dmi/tables/DMI (the type-209 structure at offset 169) holds none
@@ -440,8 +447,7 @@ CASES
     args=${args//@/$dumps} stderr=${stderr//@/$dumps}
     got_err=$(mktemp)
     # shellcheck disable=SC2086
-    got_out=$(in_namespace "$firmware" "$interfaces" "$tool" $args 2>"$got_err" \
-      </dev/null)
+    got_out=$(in_namespace "$firmware" "$interfaces" timeout 10 "$tool" $args 2>"$got_err" </dev/null)
     got_status=$?
     stdout=$(printf '%b' "$stdout")
     local ok=1 output
@@ -476,16 +482,21 @@ CASES
     got=$(in_namespace "$other" "${row%%|*}" "$udev" 0000:03:0f.0)
     [[ $got == "${row#*|}" ]] || { echo "FAIL tesmaron_port_id 0000:03:0f.0 (PCI ${row%%|*}): '$got'"; failed=$((failed + 1)); }
   done
-  # --save-dump writes what dmidecode --dump-bin writes of the machine, and
-  # the dump lists what the machine lists (all four functions there, no
-  # interfaces: the same text), behind either entry point.
+  # --save-dump writes what dmidecode --dump-bin writes of the machine,
+  # readable by root only, and the dump lists what the machine lists (all
+  # four functions there, no interfaces: the same text), behind either
+  # entry point. A FIFO for the table keeps udev's program waiting for
+  # nothing.
   for got in tables tables2; do
     count=$((count + 1))
     got=$(in_namespace "$got:board-084" +04:00.0,+04:00.1,+03:00.0,+03:00.1 "$BASH" -c '"$1" --save-dump "$2/s.bin" &&
       dmidecode -q --dump-bin "$2/d.bin" >/dev/null && cmp "$2/s.bin" "$2/d.bin" && live=$("$1") &&
-      [[ -n $live && $live == "$("$1" --from-dump "$2/s.bin")" ]] && echo same' - "$tool" "$dumps" 2>&1)
-    [[ $got == same ]] || { echo "FAIL --save-dump: $got"; failed=$((failed + 1)); }
+      [[ -n $live && $live == "$("$1" --from-dump "$2/s.bin")" ]] && stat -c "same %a" "$2/s.bin"' - "$tool" "$dumps" 2>&1)
+    [[ $got == "same 600" ]] || { echo "FAIL --save-dump: $got"; failed=$((failed + 1)); }
   done
+  count=$((count + 1))
+  got=$(in_namespace fifo - timeout 5 "$udev" 0000:04:00.0; echo "exit $?")
+  [[ $got == "exit 0" ]] || { echo "FAIL tesmaron_port_id with a FIFO for the table: $got"; failed=$((failed + 1)); }
   # A link planted at the output path is replaced, never followed; and no
   # temporary file is left behind, whatever failed.
   if [[ $(cat "$dumps/victim") != kept || -L $dumps/planted.prom ]]; then
@@ -517,8 +528,10 @@ CASES
 # file; each keeps its kind. /dev/stdout with standard output closed, a link
 # to a block device: refused. Another user's links to a FIFO with a reader
 # and to a block device, in a folder of that user's: replaced, never
-# followed; and the same user swapping a FIFO and a link to a root-only file
-# at the name while root writes it: the file never written. A 255-character
+# followed; that user's own FIFO and a link of theirs further up the path:
+# refused; and the same user swapping a FIFO and a link to a root-only file
+# at the name while root writes it: the file never written. Standard output
+# a socket: written into. A 255-character
 # name, written with mode 0644 under umask 077; SIGTERM while the file is
 # written (its fsync held back by strace), and a file-size limit, leave
 # nothing behind. A line per case: "ok" or "FAIL why".
@@ -557,6 +570,20 @@ outputs_inside() {
   check "to another user's link to a block device" "${run[@]}" --output /dev/user/disk.prom
   check ": another user's links replaced: $(stat -c '%n %F' /dev/user/* /dev/loop9 | xargs)" \
     [ "$(stat -c %F /dev/user/* /dev/loop9 | xargs)" == "regular file regular file block special file" ]
+  # That user's FIFO, no reader on it: refused, never waited on; that
+  # user's link further up the path: refused, root's own folder untouched.
+  "${user[@]}" mkfifo /dev/user/own.prom && mkdir -m 700 /dev/rootonly && "${user[@]}" ln -s /dev/rootonly /dev/user/up
+  timeout 5 "${run[@]}" --output /dev/user/own.prom 2>"$dumps/own.err"
+  check "to another user's FIFO: exit $? ($(cat "$dumps/own.err"))" grep -q "a FIFO that another user owns" "$dumps/own.err"
+  "${run[@]}" --output /dev/user/up/tesmaron.prom 2>"$dumps/up.err"
+  status=$?
+  check "through another user's link to root's folder: exit $status ($(cat "$dumps/up.err")), the folder holds $(ls /dev/rootonly)" \
+    [ $status -eq 2 -a -z "$(ls /dev/rootonly)" ]
+  # Standard output a socket, as the journal gives a service.
+  got=$(perl -MSocket -e 'socketpair(my $w, my $r, AF_UNIX, SOCK_STREAM, 0) or die; if (!fork) { close $r;
+    open STDOUT, ">&", $w or die; exec @ARGV or die } close $w; local $/; my $got = <$r>; wait; print $? >> 8, " $got"' \
+    "${run[@]}" --output /dev/stdout 2>&1)
+  check "/dev/stdout a socket: $(head -c 60 <<<"$got")" [ "$got" == "0 $want" ]
   # The swap race: a FIFO and a link to root's file at the name, in turn,
   # as fast as perl renames, a reader on the FIFOs.
   echo secret >/dev/root-only && chmod 600 /dev/root-only && rm -f /dev/user/*

@@ -44,7 +44,9 @@ std::string WriteInto(HANDLE file, const std::string &text) {
 
 }  // namespace
 
-std::string WriteOutput(const std::string &path, const std::string &text) {
+// Windows gives a new file its folder's permissions: the mode asks nothing
+// of it.
+std::string WriteOutput(const std::string &path, const std::string &text, FileMode) {
     if (HANDLE device = OpenDevice(path); device != INVALID_HANDLE_VALUE) return WriteInto(device, text);
     const size_t slash = path.find_last_of("\\/");
     const size_t base = slash == std::string::npos ? 0 : slash + 1;
