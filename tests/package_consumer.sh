@@ -53,10 +53,11 @@ words() { tr -s ' \n' '\n' | sed '/^$/d' | sort | tr '\n' ' '; }
 
 # An administrator's life with the tools, maintainer scripts and all, in the
 # scratch root ROOT whose node exporter reads TEXTFILE: installed, the timer
-# is not enabled, and the admin can enable it; removed and installed again,
-# the admin can enable it again; with metrics written, purged (erased, for
-# RPM), nothing of the tools is left: no unit, no link of the timer, no
-# memory of it, no metrics file. install_tools, remove_tools and
+# is not enabled, and the admin can enable it; removed, its metrics go;
+# installed again, the admin can enable it again; with metrics written in
+# the folders the admin's drop-ins name, purged (erased, for RPM), nothing
+# of the tools is left: no unit, no link of the timer, no memory of it, no
+# metrics file, and nothing else removed. install_tools, remove_tools and
 # purge_tools say how, for the kind.
 timer=tesmaron-ports-textfile.timer
 admin_cycle() {
@@ -68,19 +69,30 @@ admin_cycle() {
   install_tools
   [[ ! -e $root/etc/systemd/system/timers.target.wants/$timer ]] || fail "installing enabled the timer"
   enable_timer "once installed"
+  mkdir -p "${prom%/*}" && echo "tesmaron_ports 4" >"$prom"
   remove_tools
+  [[ ! -e $prom ]] || fail "removed, it left $prom"
   install_tools
   enable_timer "after remove and install"
-  mkdir -p "${prom%/*}" && echo "tesmaron_ports 4" >"$prom"
-  # The admin moved the textfile folder with a drop-in, as the README shows.
-  local drop_in=$root/etc/systemd/system/tesmaron-ports-textfile.service.d
-  mkdir -p "$drop_in" "$root/srv/metrics" && echo "tesmaron_ports 4" >"$root/srv/metrics/tesmaron.prom" &&
-    echo "the admin's" >"$root/srv/metrics/other.prom" &&
-    printf '[Service]\nEnvironment=TESMARON_TEXTFILE_DIR=/srv/metrics\nReadWritePaths=/srv/metrics\n' >"$drop_in/textfile-folder.conf"
+  # The admin moved the textfile folder with a drop-in, as the README shows,
+  # the folder quoted; what only looks like it names no folder: another
+  # variable, a glob, a path out of the root.
+  local drop_in=$root/etc/systemd/system/tesmaron-ports-textfile.service.d folder
+  mkdir -p "$drop_in" "$outside" && echo "tesmaron_ports 4" >"$outside/tesmaron.prom"
+  for folder in "my metrics" my a other; do
+    mkdir -p "$root/srv/$folder" && echo "tesmaron_ports 4" >"$root/srv/$folder/tesmaron.prom"
+  done
+  echo "the admin's" >"$root/srv/my metrics/other.prom"
+  printf '[Service]\nEnvironment="TESMARON_TEXTFILE_DIR=/srv/my metrics" OLD_TESMARON_TEXTFILE_DIR=/srv/other\n' \
+    >"$drop_in/textfile-folder.conf"
+  printf '[Service]\nEnvironment=TESMARON_TEXTFILE_DIR=/srv/[a] TESMARON_TEXTFILE_DIR=/../../..%s\n' "$outside" \
+    >"$drop_in/more.conf"
   purge_tools
-  [[ ! -e $root/srv/metrics/tesmaron.prom && -f $root/srv/metrics/other.prom && -f $drop_in/textfile-folder.conf ]] ||
-    fail "purged, the drop-in's folder holds: $(ls "$root/srv/metrics"), the drop-in: $(ls "$drop_in")"
-  rm -r "$drop_in"
+  local left_there LC_ALL=C
+  left_there=$(cd "$root/srv" && printf '%s,' */* && cd "$outside" && printf '%s' *)
+  [[ $left_there == "a/tesmaron.prom,my metrics/other.prom,my/tesmaron.prom,other/tesmaron.prom,tesmaron.prom" &&
+    -f $drop_in/textfile-folder.conf ]] || fail "purged, the drop-ins' folders hold $left_there, the drop-ins: $(ls "$drop_in")"
+  rm -r "$drop_in" "$root/srv"
   left=$(find "$root"/{etc,var/lib,lib,usr/lib}/systemd "$prom" -name '*tesmaron*' 2>/dev/null || true)
   [[ -z $left ]] || fail "purged, it left: $left"
 }
@@ -117,7 +129,7 @@ msi_tables() {
     fail "a lower version is not refused with a reason"
 }
 
-root=$work/root
+root=$work/root outside=$work/outside
 mkdir -p "$root"
 case ${packages[0]} in
 *-win32.zip | *-x86.msi) kind=x86 toolchain=mingw-x86 ;;
@@ -202,7 +214,7 @@ $findings"
   purge_tools() { remove_tools; }
   unshare -m --propagation private "$BASH" -c "set -euo pipefail
     $(declare -f fail admin_cycle install_tools remove_tools purge_tools rpm_of)
-    $(declare -p timer packages binaries version cycle)
+    $(declare -p timer packages binaries version cycle outside)
     mount -t overlay overlay -o lowerdir=/,upperdir=\$cycle/upper,workdir=\$cycle/work \$cycle/root
     mountpoint -q \$cycle/root
     rpm --root \$cycle/root --initdb
