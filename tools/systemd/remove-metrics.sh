@@ -3,7 +3,8 @@
 # remove-metrics [ROOT]: takes away the tesmaron.prom that
 # tesmaron-ports-textfile.service wrote, when the tools are removed: a
 # collector would go on serving a machine's ports it no longer has. The
-# packages run it before their files go (dpkg's prerm, rpm's %preun).
+# packages install it as libexec/tesmaron/remove-metrics and run it before
+# their files go (dpkg's prerm, rpm's %preun).
 #
 # The folders are the ones the service's drop-ins give it in
 # TESMARON_TEXTFILE_DIR (the packaged one, and any an admin added in /etc or
