@@ -60,11 +60,12 @@ package: build dist
 	@echo "packages: $$(cd $(DIST) && ls *.zip *.msi *.deb *.dsc *.rpm | tr '\n' ' ')"
 
 # The Windows binaries and packages signed with Authenticode, into
-# dist/signed/: the DLL and the tool, then the MSI packages built from the
-# signed ones. The certificate from SIGN_PKCS12, its password from SIGN_PASS
-# (handed to the signing tool on standard input), a time stamp from
-# SIGN_TIMESTAMP_URL when it is given. Files reach dist/signed/ only signed.
-sign: build
+# dist/signed/: the DLL and the tool; the MSI packages as make built them,
+# signed as they are; the zips with the signed DLL and tool. The
+# certificate from SIGN_PKCS12, its password from SIGN_PASS (handed to the
+# signing tool on standard input), a time stamp from SIGN_TIMESTAMP_URL when
+# it is given. Files reach dist/signed/ only signed.
+sign: package
 	@scripts/sign_release.sh $(DIST)
 
 $(DIST)/.deb-made $(DIST)/.rpm-made: $(DIST)/.%-made: $(TARBALL)

@@ -13,7 +13,7 @@ packages=(
   llvm lld dpkg-dev debhelper lintian file dmidecode
   scdoc prometheus prometheus-node-exporter rpm rpmlint elfutils
   systemd udev initramfs-tools-core dracut-core strace
-  wixl msitools osslsigncode openssl libxml2-utils
+  wixl msitools faketime osslsigncode openssl libxml2-utils
   crossbuild-essential-arm64 crossbuild-essential-armhf qemu-user-static
   devscripts diffoscope-minimal reuse autopkgtest
 )

@@ -119,7 +119,7 @@ msi_tables() {
   # folder. (Wine's schtasks stores no task's contents, so it is read here.)
   local task=$root/share/tesmaron-ports-textfile.xml field
   for field in "UserId=S-1-5-18" "count(BootTrigger)=1" "Interval=PT1H" \
-    "Command=\"%ProgramFiles$([[ $kind == x86 ]] && echo '(x86)')%\\tesmaron\\bin\\tesmaron-ports.exe\"" \
+    "Command=\"%ProgramFiles%\\tesmaron\\bin\\tesmaron-ports.exe\"" \
     "Arguments=--prometheus --output \"%ProgramFiles%\\windows_exporter\\textfile_inputs\\tesmaron.prom\""; do
     [[ ${field%%=*} == count* ]] && table="count(//*[local-name()='BootTrigger'])" ||
       table="string(//*[local-name()='${field%%=*}'])"
@@ -127,6 +127,11 @@ msi_tables() {
   done
   table_of "$1" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA later version of tesmaron' ||
     fail "a lower version is not refused with a reason"
+  # What Wine does not enforce: the install folder kept as Program Files is,
+  # only administrators and SYSTEM may change it, wherever INSTALLDIR puts
+  # it (the task runs its tool as SYSTEM).
+  table_of "$1" MsiLockPermissionsEx | grep -q $'^InstallDirPermissions\tINSTALLDIR\tCreateFolder\tO:BAG:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)' ||
+    fail "the install folder's permissions: $(table_of "$1" MsiLockPermissionsEx | tail -n 1)"
 }
 
 root=$work/root outside=$work/outside
@@ -146,6 +151,9 @@ x86 | x64)
     got=$(msiextract -C "$root" "${packages[0]}" | sed 's|^\(Program Files/\)\{0,1\}tesmaron/||' | words)
     root=$(dirname "$(find "$root" -path '*/tesmaron/bin' -type d)")
     msi_tables "${packages[0]}"
+    # One release, one package: built again, the same bytes.
+    "$source_dir/scripts/windows_packages.sh" "$kind" "$source_dir/build/$kind" "$work/again.msi" >/dev/null &&
+      cmp -s "${packages[0]}" "$work/again.msi" || fail "built again, it is another package"
   else
     top=$(basename "${packages[0]}" .zip)
     got=$(cmake -E tar tf "${packages[0]}" | grep -v '/$' | sed "s|^$top/||" | words)

@@ -4,17 +4,21 @@
 // and the matching of Windows adapters, over recorded values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "real_boards/real_boards.h"
 #include "tools/task_definition.h"
 #include "tools/tesmaron_ports.h"
 #include "tools/windows/adapters.h"
+#include "tools/windows/write_access.h"
 
 namespace fs = std::filesystem;
 using namespace tesmaron::tool;
@@ -248,6 +252,28 @@ TEST(ScheduledTask, RunsTheProgramWhereItIsInstalled) {
               std::string::npos)
         << task;
     EXPECT_EQ(task.find('@'), std::string::npos) << task;
+    // The folder becomes part of a SYSTEM command line: whole, or refused.
+    const struct {
+        std::string given, folder, reason;
+    } folders[] = {
+        {"C:\\metrics\\", "C:\\metrics", ""},
+        {"C:\\metrics\\\\.", "C:\\metrics", ""},  // the MSI's "[TEXTFILE_DIR]\."
+        {"C:\\metrics\"", "C:\\metrics", ""},     // "C:\metrics\" as Windows parses it
+        {"C:\\Donn\u00e9es", "C:\\Donn\u00e9es", ""},
+        {"%ProgramFiles%\\windows_exporter\\textfile_inputs", "%ProgramFiles%\\windows_exporter\\textfile_inputs", ""},
+        {"\\\\server\\metrics", "\\\\server\\metrics", ""},
+        {"C:\\a\" --from-dump \"\\\\evil\\share\\x", "", "a folder's name cannot hold '\"'"},
+        {"metrics", "", "a relative folder"},
+        {"C:metrics", "", "a relative folder"},
+    };
+    for (const auto &f : folders) {
+        std::string folder = f.given;
+        const std::string reason = TaskFolderReason(folder);
+        EXPECT_NE(reason.find(f.reason), std::string::npos) << f.given << ": " << reason;
+        if (f.reason.empty()) {
+            EXPECT_EQ(folder + reason, f.folder) << f.given;
+        }
+    }
 }
 
 // tesmaron-ports on Windows: adapters as SetupAPI reported them on a board
@@ -261,7 +287,7 @@ TEST(AdapterMatching, NamesTheAdaptersAtAPciFunction) {
         {"PCI", 3, 0x00000001, ""},            // no connection: not a name
         {"USB", 0, 0x00000001, "Ethernet 7"},  // reads like 00:00.1, is not PCI
         {"ROOT", 0, 0x00000000, "Loopback"},
-        {"PCI", 2, 0x00050002, "Ethernet 9"},  // device 5, function 2
+        {"PCI", 2, 0x00050002, "Ethernet 9", "Intel(R) I350 Gigabit Network Connection #2"},  // device 5, function 2
     };
     const struct {
         PciAddress address;
@@ -281,10 +307,85 @@ TEST(AdapterMatching, NamesTheAdaptersAtAPciFunction) {
         EXPECT_EQ(AdapterNamesAt(adapters, c.address), c.names)
             << c.address.bus << ":" << c.address.device << "." << c.address.function;
     }
-    // And back, from a connection name to its function, for --interface.
+    // And back, from a connection name or a description to its function,
+    // for --interface, compared as the system compares them (here: case).
+    const SameName same = [](const std::string &a, const std::string &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+    };
+    for (const char *name : {"Ethernet 9", "ETHERNET 9", "intel(r) i350 gigabit network connection #2"}) {
+        PciAddress at{};
+        EXPECT_EQ(AdapterFunction(adapters, name, at, same), "") << name;
+        EXPECT_EQ(at.bus * 0x10000 + at.device * 0x100 + at.function, 0x20502u) << name;
+    }
     PciAddress at{};
-    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 9", at), "");
-    EXPECT_EQ(at.bus * 0x10000 + at.device * 0x100 + at.function, 0x20502u);
-    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 7", at), "interface Ethernet 7 is on no PCI function (USB)");
-    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 3", at), "there is no network interface Ethernet 3");
+    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 7", at, same), "interface Ethernet 7 is on no PCI function (USB)");
+    EXPECT_EQ(AdapterFunction(adapters, "Ethernet 3", at, same), "there is no network interface Ethernet 3");
+}
+
+// Who else may change a program the task runs as SYSTEM, from its file's
+// and its folders' security descriptors, as Windows' defaults make them.
+TEST(ProgramPlace, OnlyAdministratorsMayChangeIt) {
+    using Ace = std::tuple<uint8_t, uint8_t, uint32_t, std::string>;  // type, flags, rights, SID
+    const auto descriptor = [](const std::string &owner, const std::vector<Ace> &aces, bool dacl = true) {
+        const Sid owner_sid = SidFrom(owner);
+        std::vector<uint8_t> acl = {2, 0, 0, 0, static_cast<uint8_t>(aces.size()), 0, 0, 0};
+        for (const auto &[type, flags, rights, sid] : aces) {
+            const Sid bytes = SidFrom(sid);
+            acl.insert(acl.end(), {type, flags, static_cast<uint8_t>(8 + bytes.size()), 0});
+            for (int b = 0; b < 4; ++b) acl.push_back(static_cast<uint8_t>(rights >> (8 * b)));
+            acl.insert(acl.end(), bytes.begin(), bytes.end());
+        }
+        acl[2] = static_cast<uint8_t>(acl.size());
+        const uint8_t at = static_cast<uint8_t>(20 + owner_sid.size());
+        std::vector<uint8_t> out = {1, 0, static_cast<uint8_t>(dacl ? 4 : 0),  0x80, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                    0, 0, static_cast<uint8_t>(dacl ? at : 0), 0,    0,  0};
+        out.insert(out.end(), owner_sid.begin(), owner_sid.end());
+        if (dacl) out.insert(out.end(), acl.begin(), acl.end());
+        return out;
+    };
+    constexpr uint32_t FULL = 0x1F01FF, MODIFY = 0x1301BF, READ = 0x1200A9;
+    const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const std::vector<Ace> program_files = {{0, 0, FULL, "S-1-5-18"},
+                                            {0, 0, FULL, "S-1-5-32-544"},
+                                            {0, 0, READ, "S-1-5-32-545"},
+                                            {0, 0x0B, 0x10000000, "S-1-3-0"}};
+    // A folder an administrator made under another drive's root: it takes
+    // the root's Modify for Authenticated Users.
+    const std::vector<Ace> under_a_root = {{0, 0x10, FULL, "S-1-5-18"},
+                                           {0, 0x10, FULL, "S-1-5-32-544"},
+                                           {0, 0x10, MODIFY, "S-1-5-11"},
+                                           {0, 0x10, READ, "S-1-5-32-545"}};
+    const std::vector<Ace> root = {{0, 0, FULL, "S-1-5-18"},
+                                   {0, 0, FULL, "S-1-5-32-544"},
+                                   {0, 0, 0x4, "S-1-5-11"},
+                                   {0, 0x0B, MODIFY, "S-1-5-11"},
+                                   {0, 0, READ, "S-1-5-32-545"}};
+    const struct {
+        const char *what;
+        std::vector<uint8_t> descriptor;
+        PathPart part;
+        std::string reason;
+    } cases[] = {
+        {"Program Files", descriptor(installer, program_files), PathPart::FOLDER_ABOVE, ""},
+        {"the program there", descriptor("S-1-5-32-544", program_files), PathPart::PROGRAM, ""},
+        {"D:\\tools", descriptor("S-1-5-32-544", under_a_root), PathPart::FOLDER_ABOVE,
+         "S-1-5-11 (Authenticated Users) may delete or rename it"},
+        {"D:\\tools\\bin", descriptor("S-1-5-32-544", under_a_root), PathPart::PROGRAM_FOLDER,
+         "S-1-5-11 (Authenticated Users) may write into it, delete or rename it"},
+        {"D:\\", descriptor("S-1-5-18", root), PathPart::ROOT, ""},
+        {"a user's own", descriptor("S-1-5-21-1-2-3-1001", program_files), PathPart::PROGRAM,
+         "S-1-5-21-1-2-3-1001 owns it, and so may change its permissions"},
+        {"no access list", descriptor("S-1-5-32-544", {}, false), PathPart::PROGRAM, "it has no access list"},
+        {"Everyone may write", descriptor("S-1-5-32-544", {{0, 0, 0x2, "S-1-1-0"}}), PathPart::PROGRAM_FOLDER,
+         "S-1-1-0 (Everyone) may write into it"},
+    };
+    for (const auto &c : cases) {
+        const std::string reason = OthersMayChange(c.descriptor.data(), c.descriptor.size(), c.part, {});
+        EXPECT_EQ(reason.substr(0, c.reason.size()), c.reason) << c.what << ": " << reason;
+        EXPECT_EQ(reason.empty(), c.reason.empty()) << c.what;
+    }
+    // The administrator asking owns what they made without elevation.
+    const std::vector<uint8_t> own = descriptor("S-1-5-21-1-2-3-500", program_files);
+    EXPECT_EQ(OthersMayChange(own.data(), own.size(), PathPart::PROGRAM, {SidFrom("S-1-5-21-1-2-3-500")}), "");
 }

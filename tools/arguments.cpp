@@ -68,11 +68,11 @@ const char DETAILS[] =
     "\n"
     "Options take their value as '--port 1', '--port=1' or '-p 1', each once.\n"
     "\n"
-    "Exit status: 0 when a port is found; 1 when the firmware's port list was\n"
-    "read and no port answers; 2 on bad arguments, or output that cannot be\n"
-    "written; 3 when no port list could be read (none there, not allowed, a\n"
-    "broken or cut-short table or dump). The reason goes to standard error, and\n"
-    "the output is still written.\n"
+    "Exit status: 0 when a port is found (--prometheus: when the list was read);\n"
+    "1 when the firmware's port list was read and no port answers; 2 on bad\n"
+    "arguments, or output that cannot be written; 3 when no port list could be\n"
+    "read (none there, not allowed, a broken or cut-short table or dump). The\n"
+    "reason goes to standard error, and the output is still written.\n"
     "\n";
 
 // BB:DD.F (in domain 0000) or DDDD:BB:DD.F.

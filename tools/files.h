@@ -3,6 +3,7 @@
 // per system, linux/files.cpp and windows/files.cpp.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace tesmaron::tool {
@@ -13,6 +14,10 @@ void ReadStandardInputAsBytes();
 
 // Standard output written as bytes, as a dump must be.
 void WriteStandardOutputAsBytes();
+
+// A file opened to be read as bytes, its name UTF-8 on every system (on
+// Windows through the wide functions); null and errno when it cannot be.
+std::FILE *OpenForReading(const std::string &path);
 
 // Who may read a file the tool makes: anyone (the metrics, for a collector
 // running as another user), or its owner only (a dump of the firmware

@@ -159,7 +159,7 @@ int ReadFileBytes(const std::string &path, std::vector<uint8_t> &bytes) {
     errno = 0;
     const bool standard_input = path == "-";
     if (standard_input) ReadStandardInputAsBytes();  // a binary dump, no line ends translated
-    std::FILE *file = standard_input ? stdin : std::fopen(path.c_str(), "rb");
+    std::FILE *file = standard_input ? stdin : OpenForReading(path);
     if (file == nullptr) return errno != 0 ? errno : EIO;
     const int error = ReadAllOf(file, bytes);
     if (!standard_input) std::fclose(file);

@@ -24,6 +24,16 @@ std::string MachineTableDump(std::string &dump);
 // the system schedules it otherwise (Linux: the systemd timer).
 std::string ThisProgram();
 
+// Why a task that runs `program` as SYSTEM would run what others may change
+// (its file, its folder or a folder above it is theirs to write, rename or
+// re-permit), or "" when only the administrators may.
+std::string OthersMayChangeProgram(const std::string &program);
+
+// A failure of a run that nobody watches (the metrics' task): on Windows
+// into the Application event log, under the source the MSI registers; on
+// Linux the journal has the service's standard error already.
+void ReportToSystemLog(const std::string &reason);
+
 // The end of --help, at most 78 columns a line: where this system's port
 // list comes from, and what reading it needs.
 extern const char MACHINE_HELP[];

@@ -3,6 +3,8 @@
 // copy is made from too (msi/tesmaron-ports-textfile.xml.in).
 #include "task_definition.h"
 
+#include <cctype>
+
 #include "task_template.h"
 
 namespace tesmaron::tool {
@@ -37,6 +39,34 @@ void Put(std::string &text, const std::string &placeholder, const std::string &v
 }
 
 }  // namespace
+
+std::string TaskFolderReason(std::string &folder) {
+    const std::string given = folder;
+    if (folder.size() > 1 && folder.find('"') == folder.size() - 1) folder.back() = '\\';
+    for (bool trimmed = true; trimmed;) {
+        trimmed = folder.size() > 2 && (folder.ends_with("\\.") || folder.ends_with("/."));
+        if (trimmed) folder.resize(folder.size() - 2);
+        for (; folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/'); trimmed = true) folder.pop_back();
+    }
+    for (size_t i = 0; i < folder.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(folder[i]);
+        if (c < 0x20 || std::string("\"<>|*?").find(static_cast<char>(c)) != std::string::npos ||
+            (c == ':' && i != 1)) {
+            return "--scheduled-task " + given + ": a folder's name cannot hold '" + folder[i] +
+                   "', which the task's command line would read otherwise";
+        }
+    }
+    const bool drive = folder.size() >= 2 && std::isalpha(static_cast<unsigned char>(folder[0])) && folder[1] == ':' &&
+                       (folder.size() == 2 || folder[2] == '\\' || folder[2] == '/');
+    const bool share = folder.starts_with("\\\\") || folder.starts_with("//");
+    const bool variable = folder.size() > 2 && folder[0] == '%' && folder.find('%', 1) != std::string::npos;
+    if (!drive && !share && !variable) {
+        return "--scheduled-task " + given +
+               ": a relative folder, which the task would take from wherever it starts; give the whole path "
+               "(C:\\metrics, \\\\server\\metrics or %ProgramFiles%\\metrics)";
+    }
+    return "";
+}
 
 std::string TaskDefinition(const std::string &program, const std::string &folder) {
     std::string text = TASK_TEMPLATE;

@@ -25,9 +25,15 @@ namespace tesmaron::tool {
 
 namespace {
 
+// The last reason given, for the system's log when nobody watches the run.
+std::string said;
+
 // A line on standard error. Reasons quote what others wrote (labels, file
 // and interface names): shown, never obeyed by the terminal.
-void Say(const std::string &reason) { std::fprintf(stderr, "tesmaron-ports: %s\n", DisplayText(reason).c_str()); }
+void Say(const std::string &reason) {
+    said = reason;
+    std::fprintf(stderr, "tesmaron-ports: %s\n", DisplayText(reason).c_str());
+}
 
 // Standard output, or the file --output names; false, after the reason on
 // standard error, when it cannot be written. Text or bytes alike.
@@ -59,29 +65,44 @@ ExitStatus SaveDump(const std::string &output) {
     return Deliver(dump, output, "--save-dump", FileMode::PRIVATE) ? ExitStatus::FOUND : ExitStatus::FAILED;
 }
 
-// --scheduled-task: Windows' metrics task for this program where it is.
-ExitStatus ScheduledTask(const std::string &folder, const std::string &output) {
+// --scheduled-task: Windows' metrics task for this program where it is, for
+// a folder that can be part of its command line. Registering it is the
+// administrator's act: the definition is written also for a program that
+// others may change, but the warning names what to do, it goes to the
+// event log, and the exit status (1) stops a script, or the MSI, from
+// registering it.
+ExitStatus ScheduledTask(std::string folder, const std::string &output) {
     const std::string program = ThisProgram();
     if (program.empty()) {
-        std::fprintf(stderr,
-                     "tesmaron-ports: --scheduled-task is for Windows' Task Scheduler; here "
-                     "tesmaron-ports-textfile.timer writes the metrics (systemctl enable --now)\n");
+        Say("--scheduled-task is for Windows' Task Scheduler; here tesmaron-ports-textfile.timer writes the metrics "
+            "(systemctl enable --now)");
         return ExitStatus::FAILED;
     }
-    return Deliver(TaskDefinition(program, folder), output) ? ExitStatus::FOUND : ExitStatus::FAILED;
+    if (const std::string reason = TaskFolderReason(folder); !reason.empty()) {
+        Say(reason);
+        return ExitStatus::FAILED;
+    }
+    if (!Deliver(TaskDefinition(program, folder), output)) return ExitStatus::FAILED;
+    const std::string others = OthersMayChangeProgram(program);
+    if (others.empty()) return ExitStatus::FOUND;
+    Say("the task would run " + program + " as SYSTEM, and not only administrators may change it: " + others +
+        ". Install it where only administrators may (the MSI's folder, or one made under Program Files or a "
+        "drive's root), or take the others' rights away, before registering the task");
+    ReportToSystemLog(said);
+    return ExitStatus::NOT_FOUND;
 }
 
-}  // namespace
+// The metrics' run as nobody watches it (the timer's service, the task):
+// written with the port list read is done, no port included; a port list
+// that cannot be read (3) or metrics that cannot be written (2) also go to
+// the system's log.
+ExitStatus MetricsStatus(ExitStatus status) {
+    if (status == ExitStatus::NOT_FOUND) return ExitStatus::FOUND;
+    if (status != ExitStatus::FOUND) ReportToSystemLog(said);
+    return status;
+}
 
-ExitStatus TesmaronPorts(int argc, char **argv) {
-    Options options;
-    if (const std::optional<ExitStatus> status = ReadArguments(argc, argv, options)) {
-        if (options.answer.empty() || Deliver(options.answer, "")) return *status;
-        return ExitStatus::FAILED;
-    }
-    if (options.task == Options::SAVE_DUMP) return SaveDump(options.output);
-    if (options.task == Options::SCHEDULED_TASK) return ScheduledTask(options.task_folder, options.output);
-
+ExitStatus Ports(Options &options) {
     const bool live = options.dump.empty();
     const PortList list = Joined(live ? MachinePorts() : PortsFromDumpFile(options.dump), live);
     Question &question = options.question;
@@ -97,6 +118,20 @@ ExitStatus TesmaronPorts(int argc, char **argv) {
         return list.read ? ExitStatus::NOT_FOUND : ExitStatus::NOT_READ;
     }
     return ExitStatus::FOUND;
+}
+
+}  // namespace
+
+ExitStatus TesmaronPorts(int argc, char **argv) {
+    Options options;
+    if (const std::optional<ExitStatus> status = ReadArguments(argc, argv, options)) {
+        if (options.answer.empty() || Deliver(options.answer, "")) return *status;
+        return ExitStatus::FAILED;
+    }
+    if (options.task == Options::SAVE_DUMP) return SaveDump(options.output);
+    if (options.task == Options::SCHEDULED_TASK) return ScheduledTask(options.task_folder, options.output);
+    const ExitStatus status = Ports(options);
+    return options.form == Form::METRICS ? MetricsStatus(status) : status;
 }
 
 }  // namespace tesmaron::tool

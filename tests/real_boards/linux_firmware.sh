@@ -410,7 +410,7 @@ $b84|$checked|--json --port 3|0|[$(jp 3 03:00.0 '"eno3"' ${m[3]} true '"lowerlay
 $b84|$checked|--json --port 2|0|[$(jp 2 04:00.1 '"eno2"' ${m[2]} true '"down"' '"reversed"')]|
 $b84|$checked|--prometheus|0|~${unread%0}1\n# HELP tesmaron_port_info|
 $other|$two||1||the type-209 structure names no PCI function of this machine
-$other|$two|--prometheus|1|~${unread%0}1\n# HELP tesmaron_port_info|
+$other|$two|--prometheus|0|~${unread%0}1\n# HELP tesmaron_port_info|
 $other|+none|--json|0|[$(jp 1 03:0f.0 '' 07:03:04:0f:80:05 null null null)]|
 $other41|$two||0|1  04:00.0  eno1  -  up  NIC Port 1\n2  04:00.1  eno2  -  up  NIC Port 2|
 $other41|$two|--json --interface eno2|0|[$(jp 2 04:00.1 '"eno2"' '' true '"up"' null "NIC Port 2" 41)]|

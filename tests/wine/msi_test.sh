@@ -27,7 +27,8 @@ msiexec() { wine cmd /c 'C:\msi.cmd' "$@" 2>/dev/null | tr -d '\r' | sed -n 's/^
 higher=$(echo "$version" | awk -F. '{print $1 "." $2 "." $3 + 1}')
 "$source_dir/scripts/windows_packages.sh" x64 "$source_dir/build/x64" "$drive/tesmaron-$higher-x64.msi" "$higher" \
   >/dev/null || { echo "could not build version $higher"; exit 1; }
-cp "$x64_msi" "$drive/tesmaron-x64.msi" && cp "$x86_msi" "$drive/tesmaron-x86.msi"
+cp "$x64_msi" "$drive/tesmaron-x64.msi" && cp "$x86_msi" "$drive/tesmaron-x86.msi" &&
+  "$source_dir/build/linux/tests/firmware-fixture" "$source_dir/tests/real_boards/real-boards.txt" dump3 "$drive" board-084
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 # NAME VALUE of the Add/Remove Programs entries of tesmaron (x64).
@@ -65,22 +66,53 @@ nothing_left() {
 }
 check "nothing left after uninstall" nothing_left
 
-check "INSTALLDIR, ADDLOCAL=Runtime,ScheduledTask, TEXTFILE_DIR" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn \
-  'INSTALLDIR=C:\tools\tesmaron' ADDLOCAL=Runtime,ScheduledTask 'TEXTFILE_DIR=C:\metrics')" == 0 ]
+check "INSTALLDIR, ADDLOCAL=Runtime,ScheduledTask, TEXTFILE_DIR with a trailing backslash" [ "$(msiexec /i \
+  'C:\tesmaron-x64.msi' /qn 'INSTALLDIR=C:\tools\tesmaron' ADDLOCAL=Runtime,ScheduledTask 'TEXTFILE_DIR=C:\metrics\')" == 0 ]
 check "installed where asked, the runtime alone" [ -f "$drive/tools/tesmaron/bin/tesmaron.dll" -a \
   ! -e "$drive/tools/tesmaron/include" -a ! -e "$program" ]
 # The task registered for the folder the tool is in: its definition, as the
 # tool wrote it during the install (Wine's schtasks keeps no task's
-# contents).
+# contents); its command run as the task runs it: with no port list here,
+# the metrics written and the run a success.
 task=$drive/tools/tesmaron/share/tesmaron-ports-textfile.task.xml
 field() { xmllint --xpath "string(//*[local-name()='$1'])" "$task" 2>/dev/null; }
 check "the task runs $(field Command) $(field Arguments)" [ "$(field Command)|$(field Arguments)" == \
   '"C:\tools\tesmaron\bin\tesmaron-ports.exe"|--prometheus --output "C:\metrics\tesmaron.prom"' ]
+mkdir -p "$drive/metrics" && printf '@echo off\r\n%s %s\r\necho RC=%%ERRORLEVEL%%\r\n' "$(field Command)" \
+  "$(field Arguments)" >"$drive/task.cmd"
+check "the task's command: exit 0, the metrics written" [ "$(wine cmd /c 'C:\task.cmd' 2>/dev/null | tr -d '\r' |
+  sed -n 's/^RC=//p')|$(grep -c '^tesmaron_ports 0' "$drive/metrics/tesmaron.prom")" == "0|1" ]
+# The tool there, as an administrator runs it: a folder that would change
+# the task's command line, or is relative, refused; one in any script
+# written whole into the UTF-8 definition; an output folder in any script.
+tool() { wine "$drive/tools/tesmaron/bin/tesmaron-ports.exe" "$@" 2>/dev/null; }
+tool --scheduled-task 'C:\a" --from-dump "\\evil\share\x' >/dev/null
+check "a folder with a quote refused: exit $?" [ $? -eq 2 ]
+tool --scheduled-task metrics >/dev/null
+check "a relative folder refused: exit $?" [ $? -eq 2 ]
+check "a folder in another script: $(tool --scheduled-task 'C:\Données' | xmllint --xpath \
+  "string(//*[local-name()='Arguments'])" - 2>&1)" [ "$(tool --scheduled-task 'C:\Données' |
+  xmllint --xpath "string(//*[local-name()='Arguments'])" -)" == '--prometheus --output "C:\Données\tesmaron.prom"' ]
+mkdir -p "$drive/Метрики"
+tool --from-dump 'C:\board-084.dump3' -o 'C:\Метрики\ports.txt' 2>/dev/null
+check "an output folder in another script" [ -s "$drive/Метрики/ports.txt" ]
 check "no PATH element without its feature" [ -z "$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v Path 2>/dev/null | grep -i tesmaron)" ]
-check "uninstall from where it was installed" [ "$(msiexec /x 'C:\tesmaron-x64.msi' /qn)" == 0 ]
-check "nothing left" nothing_left
+# An upgrade not told TEXTFILE_DIR keeps the folder (the features named:
+# Wine's installer does not carry them over); removed, the package takes
+# its metrics away, and nothing else of the folder.
+check "upgrade to $higher, TEXTFILE_DIR not given" [ "$(msiexec /i "C:\\tesmaron-$higher-x64.msi" /qn \
+  ADDLOCAL=Runtime,ScheduledTask)" == 0 ]
+check "the task's folder remembered: $(field Arguments)" [ "$(field Arguments)" == \
+  '--prometheus --output "C:\metrics\tesmaron.prom"' ]
+echo "the admin's" >"$drive/metrics/other.prom"
+check "uninstall from where it was installed" [ "$(msiexec /x "C:\\tesmaron-$higher-x64.msi" /qn)" == 0 ]
+check "nothing left; its metrics gone, the admin's kept: $(ls "$drive/metrics" | xargs)" nothing_left
+check "the metrics folder holds other.prom" [ "$(ls "$drive/metrics" | xargs)" == other.prom ]
 
-check "the x86 package" [ "$(msiexec /i 'C:\tesmaron-x86.msi' /qn)" == 0 ]
+# On 64-bit Windows the task is the x64 package's alone: the x86 one
+# offers none.
+check "the x86 package, asked for the task" [ "$(msiexec /i 'C:\tesmaron-x86.msi' /qn ADDLOCAL=Runtime,ScheduledTask)" == 0 ]
+check "no task of the x86 package" [ ! -e "$drive/Program Files (x86)/tesmaron/share/tesmaron-ports-textfile.task.xml" ]
 check "beside the x64 one" [ "$(msiexec /i 'C:\tesmaron-x64.msi' /qn)" == 0 ]
 check "both installed" [ -f "$drive/Program Files (x86)/tesmaron/bin/tesmaron.dll" -a -f "$program/bin/tesmaron.dll" ]
 check "uninstall both" [ "$(msiexec /x 'C:\tesmaron-x86.msi' /qn)$(msiexec /x 'C:\tesmaron-x64.msi' /qn)" == 00 ]

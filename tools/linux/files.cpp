@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -25,6 +26,8 @@ namespace tesmaron::tool {
 // Linux never translates line ends.
 void ReadStandardInputAsBytes() {}
 void WriteStandardOutputAsBytes() {}
+
+std::FILE *OpenForReading(const std::string &path) { return std::fopen(path.c_str(), "rb"); }
 
 namespace {
 

@@ -127,6 +127,10 @@ std::string MachineTableDump(std::string &dump) {
 
 std::string ThisProgram() { return ""; }
 
+std::string OthersMayChangeProgram(const std::string &) { return ""; }
+
+void ReportToSystemLog(const std::string &) {}
+
 const char MACHINE_HELP[] =
     "On Linux the port list is the kernel's copy of the firmware's SMBIOS table,\n"
     "/sys/firmware/dmi/tables/DMI (/sys/firmware/dmi/entries before kernel 4.2),\n"

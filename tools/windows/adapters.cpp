@@ -31,9 +31,11 @@ std::vector<std::string> AdapterNamesAt(const std::vector<AdapterRecord> &adapte
     return names;
 }
 
-std::string AdapterFunction(const std::vector<AdapterRecord> &adapters, const std::string &name, PciAddress &address) {
+std::string AdapterFunction(const std::vector<AdapterRecord> &adapters, const std::string &name, PciAddress &address,
+                            SameName same) {
     for (const AdapterRecord &adapter : adapters) {
-        if (adapter.connection_name != name) continue;
+        if (!same(adapter.connection_name, name) && (adapter.description.empty() || !same(adapter.description, name)))
+            continue;
         if (adapter.enumerator != "PCI")
             return "interface " + name + " is on no PCI function (" + adapter.enumerator + ")";
         address = FunctionOf(adapter);

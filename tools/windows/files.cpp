@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Windows: standard input in binary mode, and a file replaced atomically
-// through a file created new and MoveFileEx.
+// Windows: standard input in binary mode, files by their UTF-8 names through
+// the wide functions, and a file replaced atomically through a file created
+// new and MoveFileEx.
 #include "tools/files.h"
 
 #include <windows.h>
@@ -18,14 +19,16 @@ namespace tesmaron::tool {
 void ReadStandardInputAsBytes() { _setmode(_fileno(stdin), _O_BINARY); }
 void WriteStandardOutputAsBytes() { _setmode(_fileno(stdout), _O_BINARY); }
 
+std::FILE *OpenForReading(const std::string &path) { return _wfopen(Wide(path).c_str(), L"rb"); }
+
 namespace {
 
 // A device (NUL, CON, COM1) or a pipe is written into, as cmd's redirection
 // would; a disk file is replaced. INVALID_HANDLE_VALUE when the path names
 // no device or pipe.
 HANDLE OpenDevice(const std::string &path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE || GetFileType(file) == FILE_TYPE_DISK) {
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
         return INVALID_HANDLE_VALUE;
@@ -63,7 +66,8 @@ std::string WriteOutput(const std::string &path, const std::string &text, FileMo
                       static_cast<unsigned long>(GetCurrentProcessId() ^ GetTickCount()),
                       static_cast<unsigned long>(attempt));
         temporary = stem + suffix;
-        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        file =
+            CreateFileW(Wide(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (file == INVALID_HANDLE_VALUE) return ErrorText(GetLastError());
@@ -72,12 +76,13 @@ std::string WriteOutput(const std::string &path, const std::string &text, FileMo
                 written == text.size() && FlushFileBuffers(file);
     DWORD error = done ? 0 : GetLastError();
     CloseHandle(file);
-    if (done && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (done &&
+        !MoveFileExW(Wide(temporary).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         done = false;
         error = GetLastError();
     }
     if (done) return "";
-    DeleteFileA(temporary.c_str());
+    DeleteFileW(Wide(temporary).c_str());
     return ErrorText(error);
 }
 

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // Windows: the PCI functions SetupAPI enumerates; interface names are the
 // connection names of the network adapters it places at a PCI function,
-// their link what the IP helper reports of the adapter of that name.
+// their link and permanent address what the IP helper reports of the
+// adapter of that name.
 #include "tools/interfaces.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <iphlpapi.h>
+#include <netioapi.h>
 #include <setupapi.h>
 
 #include <string>
@@ -42,6 +45,27 @@ std::string ConnectionName(HDEVINFO set, SP_DEVINFO_DATA *device) {
     return Utf8(name);
 }
 
+// The adapter's description as Device Manager and the IP helper give it,
+// with the " #2" that tells two of one model apart.
+std::string Description(HDEVINFO set, SP_DEVINFO_DATA *device) {
+    wchar_t text[256];
+    for (const DWORD property : {SPDRP_FRIENDLYNAME, SPDRP_DEVICEDESC}) {
+        if (SetupDiGetDeviceRegistryPropertyW(set, device, property, nullptr, reinterpret_cast<BYTE *>(text),
+                                              sizeof(text) - sizeof(wchar_t), nullptr)) {
+            text[255] = L'\0';
+            return Utf8(text);
+        }
+    }
+    return std::string();
+}
+
+// Names as Windows compares them: ordinal, without regard to case.
+bool SameAsWindowsSays(const std::string &a, const std::string &b) {
+    const std::wstring wide_a = Wide(a), wide_b = Wide(b);
+    return CompareStringOrdinal(wide_a.c_str(), static_cast<int>(wide_a.size()), wide_b.c_str(),
+                                static_cast<int>(wide_b.size()), TRUE) == CSTR_EQUAL;
+}
+
 // The devices SetupAPI enumerates that are present: of one class, or of
 // every class on one enumerator.
 std::vector<AdapterRecord> ReadDevices(const GUID *device_class, const wchar_t *enumerator_name, DWORD flags) {
@@ -60,7 +84,8 @@ std::vector<AdapterRecord> ReadDevices(const GUID *device_class, const wchar_t *
             SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_ADDRESS, nullptr, reinterpret_cast<BYTE *>(&address),
                                               sizeof(address), nullptr)) {
             devices.push_back({Utf8(enumerator), bus, address,
-                               device_class != nullptr ? ConnectionName(set, &device) : std::string()});
+                               device_class != nullptr ? ConnectionName(set, &device) : std::string(),
+                               device_class != nullptr ? Description(set, &device) : std::string()});
         }
     }
     SetupDiDestroyDeviceInfoList(set);
@@ -114,7 +139,7 @@ std::vector<std::string> InterfaceNames(uint32_t domain, const PciAddress &addre
 
 std::string InterfaceFunction(const std::string &name, uint32_t &domain, PciAddress &address) {
     domain = 0;
-    return AdapterFunction(PresentAdapters(), name, address);
+    return AdapterFunction(PresentAdapters(), name, address, SameAsWindowsSays);
 }
 
 InterfaceLink LinkOf(const std::string &name) {
@@ -133,9 +158,14 @@ InterfaceLink LinkOf(const std::string &name) {
     for (auto *adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()); adapter; adapter = adapter->Next) {
         if (adapter->FriendlyName == nullptr || Utf8(adapter->FriendlyName) != name) continue;
         link.operstate = OperstateWord(adapter->OperStatus);
-        if (adapter->PhysicalAddressLength == 6) {
+        // The address the hardware came with, not the one in use: teaming,
+        // Hyper-V or an administrator may give the adapter another. (One
+        // length serves both addresses.)
+        MIB_IF_ROW2 row{};
+        row.InterfaceLuid = adapter->Luid;
+        if (GetIfEntry2(&row) == NO_ERROR && row.PhysicalAddressLength == 6) {
             std::array<uint8_t, 6> mac{};
-            std::copy(adapter->PhysicalAddress, adapter->PhysicalAddress + 6, mac.begin());
+            std::copy(row.PermanentPhysicalAddress, row.PermanentPhysicalAddress + 6, mac.begin());
             link.permanent_mac = mac;
         }
         break;
