@@ -52,7 +52,8 @@ extern "C" {
  *   bus, device, function  the PCI address. Only the low 8 bits of bus, the
  *                          low 5 bits of device and the low 3 bits of function
  *                          are used (device 33 means device 1).
- *   port_out               receives the port number (1-based).
+ *   port_out               receives the port number (1-based; on Linux
+ *                          with type-41 ports, the firmware's instance).
  *
  * Returns 1 when a port has this address, else 0. *port_out is always
  * written: the port number when found, 0 when not. If two ports share an
@@ -79,6 +80,15 @@ uint32_t TESMARON_CALL LookupByPCIAddress(uint32_t bus, uint32_t device, uint32_
  * port, never at a disabled one:
  *
  *   for (port = 1; LookupByPortNumber(&bus, &device, &function, port); ++port)
+ *
+ * On Linux, where the machine confirms no type-209 list, the ports are the
+ * firmware's standard onboard devices (SMBIOS type 41) at this machine's PCI
+ * functions, numbered by their instances as the firmware gives them (and as
+ * tesmaron-ports and udev number them): they may start at 0, 1 or 49, and
+ * a number two of them share answers neither. There, ask every number:
+ *
+ *   for (port = 0; port < 256; ++port)
+ *       if (LookupByPortNumber(&bus, &device, &function, port)) ...
  */
 uint32_t TESMARON_CALL LookupByPortNumber(uint32_t *bus_out, uint32_t *device_out, uint32_t *function_out,
                                           uint32_t port);

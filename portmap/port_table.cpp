@@ -14,9 +14,18 @@ namespace tesmaron {
 // Static zero: empty until the attach sequence publishes a table.
 PortTable port_table;
 
+#ifdef __ELF__
+const uint8_t *port_numbers;
+
+void PublishPortNumbers(const uint8_t *numbers) { port_numbers = numbers; }
+#endif
+
 void ResetPortTable() {
     port_table.entry_count = 0;
     port_table.entries = nullptr;
+#ifdef __ELF__
+    port_numbers = nullptr;
+#endif
 }
 
 void PublishPortTable(uint32_t entry_count, const PortEntry *entries) {
@@ -46,11 +55,40 @@ inline uint16_t AddressWord(const tesmaron::PortEntry &entry) {
     return word;
 }
 
-// Entry i (from 0) is port i + 1; the first match wins.
+// Entry i (from 0) is port i + 1; the first match wins. (On Linux, with
+// type-41 numbers, entry i is the port the firmware numbers so; the entries
+// are in the order of their numbers, so the first is still the lowest.)
 inline uint32_t Found(uint32_t *port_out, const tesmaron::PortEntry *entries, const tesmaron::PortEntry *match) {
+#ifdef __ELF__
+    if (tesmaron::port_numbers != nullptr) {
+        *port_out = tesmaron::port_numbers[match - entries];
+        return 1;
+    }
+#endif
     *port_out = static_cast<uint32_t>(match - entries) + 1;
     return 1;
 }
+
+#ifdef __ELF__
+// LookupByPortNumber with type-41 numbers: the one entry numbered `port`;
+// none where none is, or where the firmware gives two enabled entries one
+// number (neither is the answer, as tesmaron-ports says).
+__attribute__((noinline)) uint32_t ByNumber(uint32_t *bus_out, uint32_t *device_out, uint32_t *function_out,
+                                            uint32_t port) {
+    const tesmaron::PortEntry *found = nullptr;
+    for (uint32_t i = 0; i < port_table.entry_count; ++i) {
+        if (tesmaron::port_numbers[i] != port) continue;
+        if (found != nullptr) return 0;
+        found = &port_table.entries[i];
+    }
+    if (found == nullptr || bus_out == nullptr || device_out == nullptr || function_out == nullptr) return 0;
+    const uint32_t devfn = found->devfn, bus = found->bus;
+    *bus_out = bus;
+    *device_out = devfn >> 3;
+    *function_out = devfn & 7u;
+    return 1;
+}
+#endif
 
 }  // namespace
 
@@ -86,6 +124,9 @@ extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL LookupByPCIAddress(uint32_t bu
 
 extern "C" TESMARON_EXPORT uint32_t TESMARON_CALL LookupByPortNumber(uint32_t *bus_out, uint32_t *device_out,
                                                                      uint32_t *function_out, uint32_t port) {
+#ifdef __ELF__
+    if (tesmaron::port_numbers != nullptr) return ByNumber(bus_out, device_out, function_out, port);
+#endif
     // Unsigned: port 0 wraps to the largest value and fails with every other
     // port past the end, including those a signed caller would call negative.
     if (port - 1u >= port_table.entry_count) return 0;

@@ -51,4 +51,14 @@ extern PortTable port_table;
 void ResetPortTable();
 void PublishPortTable(uint32_t entry_count, const PortEntry *entries);
 
+#ifdef __ELF__
+// Linux only: where no type-209 list stands, the ports are the type-41
+// Ethernet entries, numbered by the firmware's instances (from 0, 1 or 49),
+// as tesmaron-ports and udev number them; the stand-in for the health
+// driver then lists them in a port structure and gives entry i's number as
+// numbers[i]. Null, as after every reset: entry i is port i + 1.
+extern const uint8_t *port_numbers;
+void PublishPortNumbers(const uint8_t *numbers);
+#endif
+
 }  // namespace tesmaron

@@ -110,12 +110,17 @@ TableWalk FindStructure(const uint8_t *table, size_t size, uint8_t type, uint32_
     return walk;
 }
 
-TableWalk FindNext(const uint8_t *table, size_t size, TableWalk walk) {
-    if (walk.end != WalkEnd::FOUND) return walk;
+void ResumeWalk(TableWalk &walk) {
+    if (walk.end != WalkEnd::FOUND) return;
     walk.end = WalkEnd::WALKING;
     ++walk.wanted_instance;
     ++walk.passed;
     Passed(walk);
+}
+
+TableWalk FindNext(const uint8_t *table, size_t size, TableWalk walk) {
+    if (walk.end != WalkEnd::FOUND) return walk;
+    ResumeWalk(walk);
     if (walk.offset < size) WalkTable(walk, table + walk.offset, size - static_cast<size_t>(walk.offset));
     FinishWalk(walk);
     return walk;

@@ -84,9 +84,13 @@ void FinishWalk(TableWalk &walk);
 // structure is table + structure_offset, structure_size bytes.
 TableWalk FindStructure(const uint8_t *table, size_t size, uint8_t type, uint32_t instance, TableEnd table_end);
 
-// The next instance of the type, on from a walk over the same table that
-// ended FOUND: every structure of a type in one pass over the table, as
-// FindStructure would find them one by one.
+// A walk that ended FOUND goes on to the next instance of its type, from
+// the byte after the structure found (walk.offset): fed the rest of the
+// table, it finds what a walk for that instance alone would. Every
+// structure of a type in one pass, also over a table read a page at a time.
+void ResumeWalk(TableWalk &walk);
+
+// The same over a table held in memory.
 TableWalk FindNext(const uint8_t *table, size_t size, TableWalk found);
 
 }  // namespace tesmaron::smbios

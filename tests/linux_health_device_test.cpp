@@ -227,13 +227,25 @@ TEST(SmbiosTableFile, ReadsPastTheEndOfTableAsTheKernelDoes) {
 // Type 209 is an OEM number: another maker's 12-byte structure there reads
 // like a port at a function this machine does not have. A port list loads
 // only where one of its enabled ports is at a PCI function of this machine,
-// or where the machine lists none at all (a container: nothing to tell by).
+// or where the machine lists none at all (a container: nothing to tell by);
+// else the type-41 Ethernet entries are the ports.
 TEST(SmbiosTableFile, LoadsOnlyAPortListThatNamesThisMachine) {
     char name[] = "/tmp/tesmaron-dmi-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
     const fs::path root = name, pci = root / "pci";
     const std::vector<uint8_t> other = {0xD1, 0x0C, 0x00, 0xD1, 0x78, 0x03, 0x07, 0x03, 0x04, 0x0F, 0x80, 0x05, 0, 0};
     const std::vector<uint8_t> disabled = {0xD1, 0x0C, 0x00, 0xD1, 0, 0, 0, 0x03, 0x04, 0x0F, 0x80, 0x03, 0, 0};
+    // Where no port list stands, the type-41 Ethernet entries at this
+    // machine's functions, by their instances: 49 (04:00.1) and 50
+    // (04:00.0) here; not the disabled one, nor the one at a function the
+    // machine lacks.
+    std::vector<uint8_t> onboard = other;
+    for (const uint8_t instance_and_devfn : {0x31, 0x32, 0x33, 0x34}) {
+        const bool enabled = instance_and_devfn != 0x33;
+        const uint8_t bus = instance_and_devfn == 0x34 ? 0x09 : 0x04, devfn = instance_and_devfn & 1;
+        onboard.insert(onboard.end(), {41, 11, 0, 0, 0, static_cast<uint8_t>(enabled ? 0x85 : 0x05), instance_and_devfn,
+                                       0, 0, bus, devfn, 0, 0});
+    }
     const struct {
         std::vector<const char *> functions;  // "-": no folder at all
         const std::vector<uint8_t> &table;
@@ -244,6 +256,7 @@ TEST(SmbiosTableFile, LoadsOnlyAPortListThatNamesThisMachine) {
         {{"0000:00:00.0", "0000:02:00.1"}, TWO_PORTS, 2},  // one of two ports here
         {{}, other, 1},                                    // an empty folder: believed
         {{"-"}, other, 1},                                 // no folder: believed
+        {{"0000:00:00.0", "0000:04:00.0", "0000:04:00.1"}, onboard, 2},
     };
     for (const auto &row : rows) {
         fs::remove_all(pci);
@@ -251,6 +264,18 @@ TEST(SmbiosTableFile, LoadsOnlyAPortListThatNamesThisMachine) {
         if (row.functions.empty()) fs::create_directories(pci);
         EXPECT_EQ(PortsLoadedFrom(root, row.table, 0, pci.c_str()), row.loaded) << row.functions.size();
     }
+    // The lookups answer them by their numbers, as tesmaron-ports does.
+    HANDLE handle = OpenSmbiosTables("", (root / "DMI").c_str(), "", pci.c_str());
+    tesmaron::ResetPortTable();
+    tesmaron::LoadPortTable(handle);
+    CloseHandle(handle);
+    uint32_t port = 0, bus = 0, device = 0, function = 0;
+    EXPECT_EQ(LookupByPCIAddress(4, 0, 1, &port), 1u);
+    EXPECT_EQ(port, 49u);
+    EXPECT_EQ(LookupByPortNumber(&bus, &device, &function, 50), 1u);
+    EXPECT_EQ(bus * 100 + device * 10 + function, 400u);
+    EXPECT_EQ(LookupByPortNumber(&bus, &device, &function, 1), 0u);
+    tesmaron::ResetPortTable();
     fs::remove_all(root);
 }
 

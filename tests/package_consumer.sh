@@ -292,7 +292,7 @@ if [[ $kind == deb || $kind == rpm ]]; then
   [[ -n $in_help && $in_help == "$in_manual" ]] || fail "--help names: $in_help
 the manual names: $in_manual"
   for port_id in "$root"/{../,}lib/udev/tesmaron_port_id; do [[ -x $port_id ]] && break; done
-  usage=$("$port_id" 2>&1 | sed -n 's/^usage: \(tesmaron_port_id [^ ]*\).*/\1/p' || true)
+  usage=$("$port_id" 2>&1 | sed -n 's/^usage: \(tesmaron_port_id [^(]*[^ (]\) *(.*/\1/p' || true)
   synopsis=$(man -l "$port_id_manual" 2>/dev/null | col -b | sed -n '/^SYNOPSIS/{n;p}' | xargs)
   [[ -n $usage && $usage == "$synopsis" ]] || fail "tesmaron_port_id's usage: '$usage'; its manual: '$synopsis'"
 

@@ -52,9 +52,10 @@ add_test(NAME real-boards.linux COMMAND ${_firmware} boards ${_boards} ${_fixtur
                                          $<TARGET_FILE:tesmaron_port_id>)
 add_test(NAME tesmaron-ports.linux COMMAND ${_firmware} tool ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>
                                             $<TARGET_FILE:tesmaron_port_id>)
-# Real servers' type-41 entries (and port lists), from dumps and live.
+# Real servers' type-41 entries (and port lists), from dumps and live, and
+# udev's program on them.
 add_test(NAME onboard-devices.linux COMMAND ${_firmware} onboard ${CMAKE_CURRENT_SOURCE_DIR}/real_boards/onboard-devices.txt
-                                             ${_fixture} $<TARGET_FILE:tesmaron-ports>)
+                                             ${_fixture} $<TARGET_FILE:tesmaron-ports> $<TARGET_FILE:tesmaron_port_id>)
 # Its metrics served by a real node exporter and scraped; the example
 # alerting rules under promtool's own test runner.
 add_test(NAME prometheus.node-exporter COMMAND ${_firmware} exporter ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)

@@ -188,8 +188,8 @@ TEST_F(CommandLine, ReadsNoMachine) {
          "tesmaron_port_info{port=\"2\",pci=\"0000:04:01.0\",label=\"B\",source=\"41\",device=\"\"} 1\n"
          "tesmaron_port_info{port=\"2\",pci=\"0000:04:00.1\",label=\"\\\\x1b]0;owned\\\\x07\\\\x1b[2JNIC\\\\x0dPort "
          "2\\nfake 7\",source=\"41\",device=\"\"} 1\n"
-         "# HELP tesmaron_ports Embedded network ports the firmware lists.\n# TYPE tesmaron_ports "
-         "gauge\ntesmaron_ports 3\n",
+         "# HELP tesmaron_ports Embedded network ports the firmware lists as enabled.\n"
+         "# TYPE tesmaron_ports gauge\ntesmaron_ports 3\n",
          ""},
         {"--from-dump @/cut.dump3", "3", "",
          "@/cut.dump3 is cut short: the structure at offset 85 (type 1) has length 27, which runs past the table's "

@@ -15,6 +15,9 @@ void ReadStandardInputAsBytes();
 // Standard output written as bytes, as a dump must be.
 void WriteStandardOutputAsBytes();
 
+// Whether a person reads standard output (a terminal, a console).
+bool StandardOutputIsTerminal();
+
 // A file opened to be read as bytes, its name UTF-8 on every system (on
 // Windows through the wide functions); null and errno when it cannot be.
 std::FILE *OpenForReading(const std::string &path);

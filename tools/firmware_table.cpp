@@ -31,7 +31,7 @@ std::string WalkReason(const smbios::TableWalk &walk, const std::string &name, u
     const std::string end = "the table's end at offset " + Number(base + size);
     switch (walk.end) {
         case smbios::WalkEnd::NOT_IN_TABLE:
-            return name + " holds no list of embedded network ports (no type-209 structure)";
+            return name + " holds no list of embedded network ports (no type-209 structure, no type-41 Ethernet entry)";
         case smbios::WalkEnd::HEADER_CUT:
             return name + " is cut short: " + end + " falls inside the 4-byte header of the structure at offset " +
                    Number(base + walk.structure_offset);
@@ -90,7 +90,8 @@ PortList PortsFound(const smbios::TableWalk &walk, const uint8_t *table, size_t 
                     const std::string &name, uint64_t base) {
     PortList list;
     if (walk.end == smbios::WalkEnd::NOT_IN_TABLE) {
-        list = Listed({}, name + " holds no list of embedded network ports (no type-209 structure)");
+        list = Listed(
+            {}, name + " holds no list of embedded network ports (no type-209 structure, no type-41 Ethernet entry)");
     } else if (walk.end != smbios::WalkEnd::FOUND) {
         return Unreadable(WalkReason(walk, name, base, size));
     } else {

@@ -4,6 +4,7 @@
 #include "forms.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "text.h"
 
@@ -18,15 +19,29 @@ std::string AddressText(const Port &port) {
     return port.has_address ? ShortFunctionText(port.domain, port.address) : "-";
 }
 
-std::string MacColumn(const Port &port) { return port.has_mac ? MacText(port.mac) : "-"; }
+// The firmware's MAC address, and where the interface's permanent one is
+// not the same, what it is: "(reversed)", the same bytes backwards, or
+// "(differs)". One word: the columns after it stay where they are.
+std::string MacColumn(const Port &port) {
+    if (!port.has_mac) return "-";
+    const char *mark = port.mac_check == MacCheck::DIFFERENT  ? "(differs)"
+                       : port.mac_check == MacCheck::REVERSED ? "(reversed)"
+                                                              : "";
+    return MacText(port.mac) + mark;
+}
 
 // "1  02:00.0  eno1,eno2  2c:76:8a:ad:eb:a5  up  NIC Port 1": the port, its
-// PCI address, its interfaces or "-", its MAC address or "-", the first
-// interface's link or "-", its label; aligned. Scripts read the first
-// three columns. What others wrote is shown, never obeyed (DisplayText).
-std::string Lines(const std::vector<Port> &ports) {
+// PCI address, its interfaces or "-", the firmware's MAC address or "-",
+// the first interface's link or "-", its label; aligned, under a heading
+// where a person reads it. Scripts read the first three columns. What
+// others wrote is shown, never obeyed (DisplayText).
+std::string Lines(const std::vector<Port> &ports, bool heading) {
     std::vector<std::array<std::string, 6>> rows;
+    if (heading) rows.push_back({"PORT", "PCI", "INTERFACES", "FIRMWARE-MAC", "LINK", "LABEL"});
     std::array<size_t, 6> width{};
+    if (heading) {
+        for (size_t i = 0; i < width.size(); ++i) width[i] = rows.back()[i].size();
+    }
     for (const Port &port : ports) {
         std::string names;
         for (const std::string &name : port.interfaces) names += (names.empty() ? "" : ",") + name;
@@ -94,7 +109,11 @@ std::string Json(const std::vector<Port> &ports) {
 // host bridge's), its label and the structure that numbers it; for each
 // port whose firmware MAC address could be compared with its interface's,
 // whether they differ; the number of ports, when the list was read.
-std::string Metrics(const std::vector<Port> &ports, bool read) {
+std::string Metrics(const std::vector<Port> &all, bool read) {
+    // A port the firmware marks disabled is no port of the machine's: it is
+    // neither listed nor counted.
+    std::vector<Port> ports;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(ports), [](const Port &port) { return !port.disabled; });
     std::string out =
         "# HELP tesmaron_read_success Whether the firmware's list of embedded network ports could be read.\n"
         "# TYPE tesmaron_read_success gauge\n"
@@ -127,7 +146,7 @@ std::string Metrics(const std::vector<Port> &ports, bool read) {
             differs;
     }
     return out +
-           "# HELP tesmaron_ports Embedded network ports the firmware lists.\n"
+           "# HELP tesmaron_ports Embedded network ports the firmware lists as enabled.\n"
            "# TYPE tesmaron_ports gauge\n"
            "tesmaron_ports " +
            std::to_string(ports.size()) + "\n";
@@ -135,10 +154,10 @@ std::string Metrics(const std::vector<Port> &ports, bool read) {
 
 }  // namespace
 
-std::string Render(Form form, const std::vector<Port> &ports, bool read) {
+std::string Render(Form form, const std::vector<Port> &ports, bool read, bool heading) {
     switch (form) {
         case Form::LINES:
-            return Lines(ports);
+            return Lines(ports, heading);
         case Form::JSON:
             return Json(ports);
         case Form::METRICS:

@@ -13,8 +13,8 @@ enum class Form { LINES, JSON, METRICS };
 
 // The answer in one form. METRICS describes the whole machine (the question
 // is always all ports): whether the port list could be read (`read`), and
-// when it was, the ports and their number, 0 included, so that an alert can
-// see either.
-std::string Render(Form form, const std::vector<Port> &ports, bool read);
+// when it was, the enabled ports and their number, 0 included, so that an
+// alert can see either. LINES has a heading when asked (a terminal).
+std::string Render(Form form, const std::vector<Port> &ports, bool read, bool heading = false);
 
 }  // namespace tesmaron::tool

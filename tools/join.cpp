@@ -3,6 +3,7 @@
 #include "join.h"
 
 #include <algorithm>
+#include <set>
 
 #include "interfaces.h"
 
@@ -36,6 +37,48 @@ bool Blank(const std::array<uint8_t, 6> &mac) {
            std::all_of(mac.begin(), mac.end(), [](uint8_t b) { return b == 0xFF; });
 }
 
+std::string Numbers(const std::vector<Port *> &ports) {
+    std::string text;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == ports.size() ? " and " : ", ") + std::to_string(ports[i]->number);
+    }
+    return text;
+}
+
+// The interfaces of a port's function, to it and to every other port
+// there: one port takes them all; several take one each in the order the
+// kernel numbers them (dev_port), a port's rank in the order of the
+// numbers, where there are as many as ports; where not, none, and a note
+// says so.
+void Place(PortList &list, const Port &at) {
+    std::vector<Port *> sharing;
+    for (Port &port : list.ports) {
+        if (AnswersForItsFunction(port) && port.domain == at.domain && port.address == at.address)
+            sharing.push_back(&port);
+    }
+    std::vector<NetInterface> interfaces = InterfacesOn(at.domain, at.address);
+    if (sharing.size() == 1) {
+        for (const NetInterface &interface : interfaces) sharing[0]->interfaces.push_back(interface.name);
+        return;
+    }
+    const bool ranked = std::all_of(interfaces.begin(), interfaces.end(),
+                                    [](const NetInterface &interface) { return interface.dev_port >= 0; });
+    if (interfaces.size() != sharing.size() || !ranked) {
+        if (!interfaces.empty()) {
+            list.notes.push_back("ports " + Numbers(sharing) + " are at " + ShortFunctionText(at.domain, at.address) +
+                                 ", which has " + std::to_string(interfaces.size()) + (ranked ? "" : " unnumbered") +
+                                 (interfaces.size() == 1 ? " interface" : " interfaces") +
+                                 ": which is which cannot be told");
+        }
+        return;
+    }
+    std::stable_sort(interfaces.begin(), interfaces.end(),
+                     [](const NetInterface &a, const NetInterface &b) { return a.dev_port < b.dev_port; });
+    std::stable_sort(sharing.begin(), sharing.end(),
+                     [](const Port *a, const Port *b) { return a->number < b->number; });
+    for (size_t i = 0; i < sharing.size(); ++i) sharing[i]->interfaces = {interfaces[i].name};
+}
+
 }  // namespace
 
 MacCheck CompareMacs(const std::array<uint8_t, 6> &firmware, const std::array<uint8_t, 6> &interface) {
@@ -54,7 +97,9 @@ PortList Joined(PortList list, bool live) {
                                                             [](const Port &p) { return p.present == false; });
     if (refuted) {
         list.ports.clear();
-        list.reason = "the type-209 structure names no PCI function of this machine";
+        list.reason =
+            "the type-209 structure names no PCI function of this machine, and no type-41 Ethernet entry is "
+            "there instead";
     }
     if (!list.ports.empty()) {
         for (Port &port : list.ports) port.label = LabelAt(list.onboard, port);
@@ -65,9 +110,12 @@ PortList Joined(PortList list, bool live) {
         list.reason.clear();
     }
     if (!live) return list;
+    std::set<std::string> placed;
+    for (const Port &port : list.ports) {
+        if (AnswersForItsFunction(port) && placed.insert(FunctionText(port.domain, port.address)).second)
+            Place(list, port);
+    }
     for (Port &port : list.ports) {
-        if (!AnswersForItsFunction(port)) continue;
-        port.interfaces = InterfaceNames(port.domain, port.address);
         if (port.interfaces.empty()) continue;
         const InterfaceLink link = LinkOf(port.interfaces.front());
         port.operstate = link.operstate;

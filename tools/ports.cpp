@@ -152,7 +152,22 @@ Answer Ask(const PortList &list, const Question &question) {
             return {{}, NoPortAt(list.ports, question.domain, question.address) + lists};
         case Question::INTERFACE:
             if (!question.unplaced.empty()) return {{}, question.unplaced};
-            if (const Port *port = PortAt(list.ports, question.domain, question.address)) return {{*port}, ""};
+            for (const Port &port : list.ports) {
+                if (std::find(port.interfaces.begin(), port.interfaces.end(), question.interface_name) !=
+                    port.interfaces.end())
+                    return {{port}, ""};
+            }
+            if (const Port *port = PortAt(list.ports, question.domain, question.address)) {
+                const auto there = std::count_if(list.ports.begin(), list.ports.end(), [&](const Port &other) {
+                    return AnswersForItsFunction(other) && other.domain == port->domain &&
+                           other.address == port->address;
+                });
+                if (there == 1) return {{*port}, ""};
+                return {{},
+                        "interface " + question.interface_name + " is on PCI function " +
+                            ShortFunctionText(question.domain, question.address) + ", where " + std::to_string(there) +
+                            " ports are: which is which cannot be told"};
+            }
             return {{},
                     "interface " + question.interface_name + " is on PCI function " +
                         ShortFunctionText(question.domain, question.address) + ", which is no embedded port" + lists};

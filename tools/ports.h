@@ -54,6 +54,7 @@ struct PortList {
     bool read = false;
     std::string reason;
     std::string origin;
+    std::vector<std::string> notes;  // what the join could not tell, for standard error
 };
 
 // A list that was read and holds ports, or none (reason); one that could

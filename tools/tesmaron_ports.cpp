@@ -110,9 +110,11 @@ ExitStatus Ports(Options &options) {
         question.unplaced = InterfaceFunction(question.interface_name, question.domain, question.address);
 
     const Answer answer = Ask(list, question);
-    if (!Deliver(Render(options.form, answer.ports, list.read), options.output)) return ExitStatus::FAILED;
+    const bool heading = options.output.empty() && !answer.ports.empty() && StandardOutputIsTerminal();
+    if (!Deliver(Render(options.form, answer.ports, list.read, heading), options.output)) return ExitStatus::FAILED;
 
     if (!list.origin.empty()) Say(list.origin);
+    for (const std::string &note : list.notes) Say(note);
     if (!answer.reason.empty()) {
         Say(answer.reason);
         return list.read ? ExitStatus::NOT_FOUND : ExitStatus::NOT_READ;

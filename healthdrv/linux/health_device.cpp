@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "health_device.h"
+#include "onboard_ports.h"
 #include "healthdrv/health_driver.h"
 #include "portmap/port_table.h"
 #include "smbios/table_location.h"
@@ -111,24 +112,18 @@ Found InTableOnce(int table, uint8_t type, uint8_t instance) {
     return found;
 }
 
+// The answer for a structure the firmware does not list: status 0.
+BOOL NoSuchStructure(uint8_t *out, LPDWORD bytes_returned) {
+    out[0] = out[1] = 0;
+    if (bytes_returned != nullptr) *bytes_returned = 2;
+    return 1;
+}
+
 // The machine's PCI functions, for the open table's port structure to be
-// checked against; null: not checked.
+// checked against; null: not checked (nor where it lists no function).
 const char *pci_root = nullptr;
 
-// Whether the folder lists any PCI function: read a page of it, no more.
-bool ListsPciFunctions(const char *root) {
-    const int fd = open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    alignas(dirent64) char names[4096];
-    const ssize_t got = getdents64(fd, names, sizeof(names));
-    close(fd);
-    for (ssize_t at = 0; at < got;) {
-        const auto *entry = reinterpret_cast<const dirent64 *>(names + at);
-        if (entry->d_name[0] != '.') return true;
-        at += entry->d_reclen;
-    }
-    return false;
-}
+const char *PciRootThatTells() { return pci_root != nullptr && ListsFunctions(pci_root) ? pci_root : nullptr; }
 
 // A port structure names this machine when one of its enabled ports is at
 // a PCI function the machine has (a stat of each, at most 31); a list of
@@ -136,23 +131,43 @@ bool ListsPciFunctions(const char *root) {
 // list at all. A machine that lists no PCI function cannot tell: believed.
 bool NamesThisMachine(const uint8_t *structure) {
     const PortTable table = PortTableOf(structure);
-    if (pci_root == nullptr || table.entry_count == 0 || !ListsPciFunctions(pci_root)) return true;
+    const char *root = PciRootThatTells();
+    if (root == nullptr || table.entry_count == 0) return true;
     for (uint32_t i = 0; i < table.entry_count; ++i) {
         const PortEntry &entry = table.entries[i];
         if (entry.bus == 0 && entry.devfn == 0) continue;  // disabled
-        char function[PATH_MAX];
-        std::snprintf(function, sizeof(function), "%s/0000:%02x:%02x.%x", pci_root, unsigned{entry.bus},
-                      unsigned{entry.devfn} >> 3, unsigned{entry.devfn} & 7u);
-        struct stat info;
-        if (stat(function, &info) == 0) return true;
+        if (FunctionPresent(root, 0, entry.bus, entry.devfn)) return true;
     }
     return false;
 }
 
-// The answer for a structure the firmware does not list: status 0.
-BOOL NoSuchStructure(uint8_t *out, LPDWORD bytes_returned) {
-    out[0] = out[1] = 0;
-    if (bytes_returned != nullptr) *bytes_returned = 2;
+// Where no port structure stands, the type-41 Ethernet entries are the
+// ports: read once per open handle, as the library asks twice.
+OnboardPorts onboard;
+int onboard_fd = -1;
+
+const OnboardPorts *OnboardPortsOf(int source, bool entries_folder) {
+    if (onboard_fd != source) {
+        onboard = {};
+        if (!ReadOnboardPorts(source, entries_folder, table_end, PciRootThatTells(), onboard)) return nullptr;
+        onboard_fd = source;
+    }
+    return &onboard;
+}
+
+// The answer to a request for the port structure where the firmware's
+// stands not: the type-41 ports as one, their numbers published beside the
+// table; or none.
+BOOL OnboardAnswer(int source, bool entries_folder, uint8_t *out, uint32_t out_size, LPDWORD bytes_returned) {
+    const OnboardPorts *ports = OnboardPortsOf(source, entries_folder);
+    if (ports == nullptr) return 0;
+    if (ports->size == 0) return NoSuchStructure(out, bytes_returned);
+    const uint32_t size = ports->size < out_size - 2 ? ports->size : out_size - 2;
+    out[0] = 1;
+    out[1] = 0;
+    std::memcpy(out + 2, ports->structure, size);
+    PublishPortNumbers(ports->numbers);
+    if (bytes_returned != nullptr) *bytes_returned = size + 2;
     return 1;
 }
 
@@ -174,6 +189,7 @@ smbios::TableEnd TableEndFrom(const char *entry_point_path) {
 HANDLE OpenSmbiosTables(const char *entry_point_path, const char *table_path, const char *entries_root,
                         const char *pci_devices_root) {
     remembered = {};
+    onboard_fd = -1;
     pci_root = pci_devices_root;
     int fd = OpenFirmwareFile(AT_FDCWD, table_path);
     if (fd >= 0) table_end = TableEndFrom(entry_point_path);
@@ -218,6 +234,9 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
                                               : InTableOnce(source, request.structure_type, request.selector);
     if (found.lookup == Lookup::FAILED) return 0;
     auto *out = static_cast<uint8_t *>(out_buffer);
+    const bool port_structure = request.structure_type == PORT_STRUCTURE_TYPE && request.selector == 0;
+    if (found.lookup == Lookup::ABSENT && port_structure)
+        return OnboardAnswer(source, S_ISDIR(info.st_mode), out, out_buffer_size, bytes_returned);
     if (found.lookup == Lookup::ABSENT) return NoSuchStructure(out, bytes_returned);
     const uint32_t room = out_buffer_size - 2;
     const long got =
@@ -228,9 +247,8 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
     // as the buffer holds), or the request fails.
     const uint32_t read = static_cast<uint32_t>(got);
     if (read < smbios::STRUCTURE_HEADER_SIZE || read < (out[3] < room ? out[3] : room)) return 0;
-    if (request.structure_type == PORT_STRUCTURE_TYPE && !NamesThisMachine(out + 2)) {
-        return NoSuchStructure(out, bytes_returned);
-    }
+    if (port_structure && !NamesThisMachine(out + 2))
+        return OnboardAnswer(source, S_ISDIR(info.st_mode), out, out_buffer_size, bytes_returned);
     out[0] = 1;
     out[1] = 0;
     if (bytes_returned != nullptr) *bytes_returned = static_cast<DWORD>(got + 2);
@@ -239,5 +257,6 @@ extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_
 
 extern "C" BOOL CloseHandle(HANDLE object) {
     if (DescriptorOf(object) == remembered.fd) remembered = {};
+    if (DescriptorOf(object) == onboard_fd) onboard_fd = -1;
     return close(DescriptorOf(object)) == 0;
 }

@@ -8,7 +8,8 @@
 #   linux_firmware.sh tool BOARDS FIXTURE TOOL            tesmaron-ports, case by case
 #   linux_firmware.sh demo BOARDS FIXTURE TOOL NAME ...   transcripts of tesmaron-ports
 #   linux_firmware.sh exporter BOARDS FIXTURE TOOL        its metrics through a real node exporter
-#   linux_firmware.sh onboard SERVERS FIXTURE TOOL        real servers' type-41 entries, from dumps and live
+#   linux_firmware.sh interfaces BOARDS FIXTURE TOOL [N]  a listing's time at 4 and at 2,048 interfaces
+#   linux_firmware.sh onboard SERVERS FIXTURE TOOL UDEV   real servers' type-41 entries, from dumps and live
 #   linux_firmware.sh corpus BOARDS DIR                   the boards as fuzz inputs
 # Where no namespace can be made, the tests exit 77: skipped, with the reason.
 set -uo pipefail
@@ -56,8 +57,9 @@ listing() {
 #   fifo                       dmi/tables/DMI a FIFO, as a faked /sys may make it
 #   absent                     no firmware tables at all
 # INTERFACES is "BB:DD.F=name,..." or "-"; "BB:DD.F/virtio2=name" puts the
-# interface below another device on that PCI function; "=name~STATE~MAC"
-# gives its operstate (else up) and its permanent address (else none);
+# interface below another device on that PCI function; "=name~STATE~MAC~N"
+# gives its operstate (else up), its permanent address (else none) and its
+# dev_port (else none);
 # "+BB:DD.F" is a PCI function with no interface. Each function is in
 # /sys/bus/pci/devices, an Ethernet controller by its class; "+none" lists no
 # PCI function at all.
@@ -91,9 +93,10 @@ inside() {
     net=/sys/devices/$function$below/net/${extras%%~*}
     mkdir -p "$net" && ln -s "../../devices/$function$below/net/${extras%%~*}" "/sys/class/net/${extras%%~*}"
     extras=${extras#"${extras%%~*}"}~~
-    IFS="~" read -r _ state mac _ <<<"$extras"
+    IFS="~" read -r _ state mac dev_port _ <<<"$extras"
     echo "${state:-up}" >"$net/operstate"
     [[ -z $mac ]] || { echo "$mac" >"$net/address" && echo 0 >"$net/addr_assign_type"; }
+    [[ -z $dev_port ]] || echo "$dev_port" >"$net/dev_port"
   done
   if [[ -n $denied ]]; then
     find $dmi -type f -exec chmod 0400 {} +
@@ -309,7 +312,7 @@ onboard_expected() {
 # every server's functions in sysfs; the listing live and from its dump. A
 # line per server: NAME CHECKS, and "failed" when one failed.
 check_servers() {
-  local servers=$1 tool=$2 dumps=$3 dmi=/sys/firmware/dmi name expected got f ok checks
+  local servers=$1 tool=$2 dumps=$3 udev=$4 dmi=/sys/firmware/dmi name expected got f ok checks number address
   for f in $(cat "$dumps"/*.functions | sort -u); do pci_function "$f"; done
   for name in $(awk '!/^#/ {print $1}' "$servers" | uniq); do
     ok=1 checks=0
@@ -319,19 +322,39 @@ check_servers() {
       checks=$((checks + 1)) got=${got//+( )/ }
       [[ $got == "$expected" ]] || { printf '%s: listed\n%s\nexpected\n%s\n' "$name" "$got" "$expected" >&2; ok=0; }
     done
+    # udev's program, through the library, as the tool lists: the lowest
+    # port at each function of domain 0000; with an interface's dev_port,
+    # the same where one port is there, and nothing where several are and
+    # the function has no interface for each (here: none).
+    local -A first=() ports=()
+    while read -r number address _; do
+      [[ $address == ??:??.? ]] || continue
+      [[ -n ${first[$address]:-} ]] || first[$address]=$number
+      ports[$address]=$((${ports[$address]:-0} + 1))
+    done <<<"$expected"
+    for address in "${!first[@]}"; do
+      local ranked=TESMARON_PORT=${first[$address]}
+      [[ ${ports[$address]} -eq 1 ]] || ranked=
+      for got in "$("$udev" "0000:$address")|TESMARON_PORT=${first[$address]}" "$("$udev" "0000:$address" 0)|$ranked"; do
+        checks=$((checks + 1))
+        [[ ${got%|*} == "${got#*|}" ]] ||
+          { echo "$name: tesmaron_port_id 0000:$address gave '${got%|*}', expected '${got#*|}'" >&2; ok=0; }
+      done
+    done
+    unset first ports
     echo "$name $checks$([[ $ok -eq 1 ]] || echo ' failed')"
   done
 }
 
 run_onboard() {
-  local servers=$1 tool=$2 dumps results count failed checks
+  local servers=$1 tool=$2 udev=$3 dumps results count failed checks
   require_namespace
   dumps=$(mktemp -d /tmp/tesmaron-servers-XXXXXX)
   trap 'rm -rf "$dumps"' RETURN
   "$FIXTURE" "$servers" machine-dump3 "$dumps" && onboard_expected "$servers" "$dumps" || return 1
-  results=$(in_namespace absent - check_servers "$servers" "$tool" "$dumps")
+  results=$(in_namespace absent - check_servers "$servers" "$tool" "$dumps" "$udev")
   count=$(wc -l <<<"$results") failed=$(grep -c failed <<<"$results") checks=$(awk '{s += $2} END {print s}' <<<"$results")
-  echo "real servers' onboard devices, live and from dumps: $count servers, $checks checks, $failed servers failed"
+  echo "real servers' onboard devices, live, from dumps and through udev's program: $count servers, $checks checks, $failed servers failed"
   [[ $count -eq 120 && $failed -eq 0 ]]
 }
 
@@ -346,7 +369,7 @@ tesmaron_port_info{port="2",pci="0000:04:00.1",label="",source="209",device="eno
 tesmaron_port_info{port="3",pci="0000:03:00.0",label="",source="209",device="eno3"} 1
 tesmaron_port_info{port="3",pci="0000:03:00.0",label="",source="209",device="ens3f0"} 1
 tesmaron_port_info{port="4",pci="0000:03:00.1",label="",source="209",device=""} 1
-# HELP tesmaron_ports Embedded network ports the firmware lists.
+# HELP tesmaron_ports Embedded network ports the firmware lists as enabled.
 # TYPE tesmaron_ports gauge
 tesmaron_ports 4'
 B84_INTERFACES=04:00.0=eno1,04:00.1=eno2,03:00.0=eno3,03:00.0=ens3f0,+03:00.1
@@ -358,9 +381,10 @@ jp() {
     "$1" "$2" "$3" "$4" "${10:-false}" "${11-0000:$2}" "${8:-}" "${9:-209}" "$5" "$6" "$7"
 }
 
-# A type-41 Ethernet entry in hex: INSTANCE BUS DEVFN LABEL, enabled, segment 0.
+# A type-41 Ethernet entry in hex: INSTANCE BUS DEVFN LABEL [TYPE], enabled
+# (TYPE 05: disabled), segment 0.
 onboard_hex() {
-  printf '290B00410185%02X0000%s%s%s0000' "$1" "$2" "$3" "$(printf '%s' "$4" | od -An -tx1 | tr -d ' \n')"
+  printf '290B000401%s%02X0000%s%s%s0000' "${5:-85}" "$1" "$2" "$3" "$(printf '%s' "$4" | od -An -tx1 | tr -d ' \n')"
 }
 
 # The cases that read this machine, each in a namespace of its own (those
@@ -386,6 +410,11 @@ run_tool_cases() {
   local other=D10C00D17803070304 other41 two=04:00.0=eno1,04:00.1=eno2 none='tesmaron_ports 0'
   other=raw:${other}0F80050000 other41=$(onboard_hex 1 04 00 "NIC Port 1")$(onboard_hex 2 04 01 "NIC Port 2")
   other41=${other}${other41}7F04FFFE0000 other=${other}7F04FFFE0000
+  # Two ports at one function (a controller with one function for two
+  # ports), its interfaces told apart by dev_port (eno2 first); beside an
+  # enabled port, a disabled slot.
+  local lom=raw:$(onboard_hex 49 04 00 "LOM Port 1")$(onboard_hex 50 04 00 "LOM Port 2")7F04FFFE0000
+  local lom_nics=04:00.0=eno1~up~~1,04:00.0=eno2~up~~0 slot=raw:$(onboard_hex 1 04 00 "NIC 1")$(onboard_hex 2 05 00 "Slot 2" 05)7F04FFFE0000
   # board-084's port 1 with its firmware MAC, port 2's backwards and down,
   # port 3's another and without a carrier.
   local checked=04:00.0=eno1~up~${m[1]},04:00.1=eno2~down~01:01:54:5e:00:02,03:00.0=eno3~lowerlayerdown~0a:0b:0c:0d:0e:0f,+03:00.1
@@ -394,7 +423,7 @@ run_tool_cases() {
 $b84|$nics||0|1  04:00.0  eno1         ${m[1]}  up\n2  04:00.1  eno2         ${m[2]}  up\n3  03:00.0  eno3,ens3f0  ${m[3]}  up\n4  03:00.1  -            ${m[4]}  -|
 entries:board-084|$nics|--port 4|0|4  03:00.1  -  ${m[4]}  -|
 past-end2:board-084|$nics|--port 2|0|2  04:00.1  eno2  ${m[2]}  up|
-past-end3:board-084|-||1||$dmi/tables/DMI holds no list of embedded network ports (no type-209 structure)
+past-end3:board-084|-||1||$dmi/tables/DMI holds no list of embedded network ports (no type-209 structure, no type-41 Ethernet entry)
 cut3:board-084|-|--prometheus|3|$unread|$dmi/tables/DMI is cut short: the table's end at offset 169 comes before the end-of-table structure (type 127)
 $b84|$nics|--json|0|[$(jp 1 04:00.0 '"eno1"' ${m[1]} true '"up"' null), $(jp 2 04:00.1 '"eno2"' ${m[2]} true '"up"' null), $(jp 3 03:00.0 '"eno3", "ens3f0"' ${m[3]} true '"up"' null), $(jp 4 03:00.1 '' ${m[4]} true null null)]|
 $b84|$nics|--port=3|0|3  03:00.0  eno3,ens3f0  ${m[3]}  up|
@@ -405,7 +434,7 @@ $b84|04:00.0/virtio2=eth0,05:00.0=eth5|--interface eth5|1||interface eth5 is on 
 $b84|$nics|--interface eth9|1||there is no network interface eth9
 $b84|04:00.0=eno1|--pci 03:00.1|1||no embedded port at 03:00.1: port 4 is listed there, and this machine has no such function
 $b84|04:00.0=eno1|--port 4 --json|0|[$(jp 4 03:00.1 '' ${m[4]} false null null)]|
-$b84|$checked||0|1  04:00.0  eno1  ${m[1]}  up\n2  04:00.1  eno2  ${m[2]}  down\n3  03:00.0  eno3  ${m[3]}  lowerlayerdown\n4  03:00.1  -     ${m[4]}  -|
+$b84|$checked||0|1  04:00.0  eno1  ${m[1]}            up\n2  04:00.1  eno2  ${m[2]}(reversed)  down\n3  03:00.0  eno3  ${m[3]}(differs)   lowerlayerdown\n4  03:00.1  -     ${m[4]}            -|
 $b84|$checked|--json --port 3|0|[$(jp 3 03:00.0 '"eno3"' ${m[3]} true '"lowerlayerdown"' '"different"')]|
 $b84|$checked|--json --port 2|0|[$(jp 2 04:00.1 '"eno2"' ${m[2]} true '"down"' '"reversed"')]|
 $b84|$checked|--prometheus|0|~${unread%0}1\n# HELP tesmaron_port_info|
@@ -414,6 +443,10 @@ $other|$two|--prometheus|0|~${unread%0}1\n# HELP tesmaron_port_info|
 $other|+none|--json|0|[$(jp 1 03:0f.0 '' 07:03:04:0f:80:05 null null null)]|
 $other41|$two||0|1  04:00.0  eno1  -  up  NIC Port 1\n2  04:00.1  eno2  -  up  NIC Port 2|
 $other41|$two|--json --interface eno2|0|[$(jp 2 04:00.1 '"eno2"' '' true '"up"' null "NIC Port 2" 41)]|
+$lom|$lom_nics||0|49  04:00.0  eno2  -  up  LOM Port 1\n50  04:00.0  eno1  -  up  LOM Port 2|
+$lom|$lom_nics|-i eno1|0|50  04:00.0  eno1  -  up  LOM Port 2|
+$lom|$lom_nics,04:00.0=eno3~up~~2||0|49  04:00.0  -  -  -  LOM Port 1\n50  04:00.0  -  -  -  LOM Port 2|ports 49 and 50 are at 04:00.0, which has 3 interfaces: which is which cannot be told
+$slot|04:00.0=eno1|--prometheus|0|~${unread%0}1\n# HELP tesmaron_port_info Embedded network port: its number, its PCI address (empty when it has none), an interface on it, its label and the SMBIOS structure type that numbers it (209 or 41).\n# TYPE tesmaron_port_info gauge\ntesmaron_port_info{port="1",pci="0000:04:00.0",label="NIC 1",source="41",device="eno1"} 1\n# HELP tesmaron_ports Embedded network ports the firmware lists as enabled.\n# TYPE tesmaron_ports gauge\ntesmaron_ports 1|
 tables:board-011|+ff:00.0|--pci FF:00.0|0|1  ff:00.0  -  02:00:5e:0b:00:01  -|
 tables:board-038|+none||0|1  disabled  -  ff:ff:ff:ff:ff:ff  -|
 tables:board-038|+none|--json|0|[$(jp 1 00:00.0 '' ff:ff:ff:ff:ff:ff null null null '' 209 true '')]|
@@ -431,8 +464,8 @@ absent|-|--prometheus --from-dump @/board-084.dump3|0|~${unread%0}1\n# HELP tesm
 absent|-|--output @/absent/x.prom|2o||--output @/absent/x.prom: No such file or directory
 absent|-||3||the kernel exposes no firmware tables (neither $dmi/tables/DMI nor $dmi/entries is there)
 absent|-|--json|3|[]|the kernel exposes no firmware tables
-entries-none|-||1||the firmware lists no embedded network ports ($dmi/entries/209-0 is absent)
-tables-none|-||1||$dmi/tables/DMI holds no list of embedded network ports (no type-209 structure)
+entries-none|-||1||the firmware lists no embedded network ports ($dmi/entries/209-0 is absent, and no $dmi/entries/41-N is an Ethernet entry)
+tables-none|-||1||$dmi/tables/DMI holds no list of embedded network ports (no type-209 structure, no type-41 Ethernet entry)
 tables-broken|-||3||$dmi/tables/DMI is broken: the structure at offset 0 (type 1) gives length 2, shorter than its 4-byte header
 fifo|-||3||$dmi/tables/DMI: not a regular file
 denied-tables:board-084|-|--prometheus|3|$unread|needs root to read $dmi/tables/DMI (permission denied)
@@ -481,6 +514,14 @@ CASES
     count=$((count + 1))
     got=$(in_namespace "$other" "${row%%|*}" "$udev" 0000:03:0f.0)
     [[ $got == "${row#*|}" ]] || { echo "FAIL tesmaron_port_id 0000:03:0f.0 (PCI ${row%%|*}): '$got'"; failed=$((failed + 1)); }
+  done
+  # Two ports at one function: each interface its own, by dev_port, as the
+  # tool lists them; with a third interface, none.
+  for row in "$lom_nics|0 1|TESMARON_PORT=49 TESMARON_PORT=50" "$lom_nics,04:00.0=eno3~up~~2|0 1|"; do
+    count=$((count + 1))
+    IFS='|' read -r interfaces ranks want <<<"$row"
+    got=$(in_namespace "$lom" "$interfaces" "$BASH" -c 'for r in $2; do "$1" 0000:04:00.0 $r; done' - "$udev" "$ranks" | xargs)
+    [[ $got == "$want" ]] || { echo "FAIL tesmaron_port_id 0000:04:00.0 DEV_PORT ($interfaces): '$got'"; failed=$((failed + 1)); }
   done
   # --save-dump writes what dmidecode --dump-bin writes of the machine,
   # readable by root only, and the dump lists what the machine lists (all
@@ -678,6 +719,23 @@ run_exporter() {
   echo "$scraped"
 }
 
+# The cost of a listing beside the machine's interfaces: board-084's four
+# ports with their interfaces, alone and beside 2,044 virtual functions'
+# (each a PCI function of its own with an interface, as SR-IOV makes them);
+# RUNS listings each, in one namespace each, the mean time of one.
+run_interfaces() {
+  local boards=$1 tool=$2 runs=${3:-50} vf many=$B84_INTERFACES
+  require_namespace
+  for ((vf = 0; vf < 2044; vf++)); do
+    many+=$(printf ',%02x:%02x.%d=vf%d' $((0x10 + vf / 256)) $((vf / 8 % 32)) $((vf % 8)) $vf)
+  done
+  for nics in "$B84_INTERFACES" "$many"; do
+    in_namespace tables:board-084 "$nics" "$BASH" -c 'n=$(ls /sys/class/net | wc -l); start=$(date +%s%N)
+      for ((i = 0; i < $2; i++)); do "$1" >/dev/null; done
+      echo "$n interfaces: $(( ($(date +%s%N) - start) / $2 / 1000 )) us a listing ($2 runs)"' - "$tool" "$runs"
+  done
+}
+
 # Fuzz inputs: both requests succeed; the probe answered with the 12 bytes it
 # asks for, the fetch with the whole structure.
 write_corpus() {
@@ -694,7 +752,7 @@ shift
 case $step in
 inside) inside "$@" ;;
 outputs-inside) outputs_inside "$@" ;;
-boards | tool | demo | exporter | onboard)
+boards | tool | demo | exporter | onboard | interfaces)
   export BOARDS=$1 FIXTURE=$2
   set -- "$1" "${@:3}"
   case $step in
@@ -703,6 +761,7 @@ boards | tool | demo | exporter | onboard)
   tool) run_tool_cases "$@" ;;
   demo) run_demo "$@" ;;
   exporter) run_exporter "$@" ;;
+  interfaces) run_interfaces "$@" ;;
   esac
   ;;
 corpus) write_corpus "$@" ;;

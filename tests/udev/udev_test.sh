@@ -60,8 +60,9 @@ run_rules() {
     got=$(for key in TESMARON_PORT ID_NET_NAME_ONBOARD; do
       sed -n "/^This program is for debugging only/,\$s/^$key=//p" <<<"$out"
     done | xargs)
-    # An interface added restarts the metrics' timer (where it runs).
-    [[ $action == add ]] && want_run=1 || want_run=0
+    # An interface on a port, added, restarts the metrics' timer (where it
+    # runs); any other interface starts nothing.
+    [[ $action == add && -n $port ]] && want_run=1 || want_run=0
     if [[ $got != "$port" || $(grep -c "^run: '/bin/systemctl --no-block try-restart tesmaron-ports-textfile.timer'" \
       <<<"$out") != "$want_run" ]] || grep -q "tesmaron_port_id.*failed" <<<"$out"; then
       failed=$((failed + 1))
@@ -75,7 +76,7 @@ add|$at|quiet tesmaron.names=1|-|1 eno1
 change|$at|tesmaron.names|-|1 eno1
 add|$at|tesmaron.names=Yes|-|1 eno1
 add|$at|tesmaron.names=off|-|1
-add|$other,$at,$at|tesmaron.names=1|-|2 eno2
+add|$other,$at,$at|tesmaron.names=1|-|
 add|$other|tesmaron.names=1|-|
 add|-|tesmaron.names=1|-|
 add|$at|tesmaron.names=1|onboard|1 eno7

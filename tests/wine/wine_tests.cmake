@@ -38,7 +38,7 @@ add_test(NAME wine.tesmaron-ports-driver-absent
 # Without the driver the tool reads the firmware's SMBIOS table itself; Wine
 # makes one of its own, with no port list, so the reason names both.
 set_tests_properties(wine.tesmaron-ports-driver-absent PROPERTIES FIXTURES_REQUIRED WinePrefix
-  PASS_REGULAR_EXPRESSION "no embedded network ports found: the health device [\\\\.]+ZolHlth cannot be opened \\(error 2[^)]*\\), and the firmware's SMBIOS table holds no list of embedded network ports \\(no type-209 structure\\)")
+  PASS_REGULAR_EXPRESSION "no embedded network ports found: the health device [\\\\.]+ZolHlth cannot be opened \\(error 2[^)]*\\), and the firmware's SMBIOS table holds no list of embedded network ports \\(no type-209 structure, no type-41 Ethernet entry\\)")
 # Its help names what Windows reads and needs, nothing of Linux's.
 add_test(NAME wine.tesmaron-ports-help
          COMMAND ${_wine} exec ${_prefix} ${TESMARON_X64_BUILD_DIR}/tools/tesmaron-ports.exe --help)

@@ -29,6 +29,8 @@ void WriteStandardOutputAsBytes() {}
 
 std::FILE *OpenForReading(const std::string &path) { return std::fopen(path.c_str(), "rb"); }
 
+bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
 namespace {
 
 // A descriptor closed when it goes out of scope, unless taken.

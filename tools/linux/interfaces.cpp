@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Linux: the machine's PCI functions, and which function each network
-// interface is on, read from sysfs. An interface's folder lies below its
-// device's, and that below its parents': the nearest parent whose subsystem
-// is pci is its function, as udev's SUBSYSTEMS=="pci" finds it. A virtio
-// device, or any other, between the function and net/ is passed over.
+// Linux: the machine's PCI functions, the network interfaces on one, and
+// which function an interface is on, read from sysfs. An interface's folder
+// lies below its device's, and that below its parents': the nearest parent
+// whose subsystem is pci is its function, as udev's SUBSYSTEMS=="pci" finds
+// it. A virtio device, or any other, between the function and net/ is
+// passed over. Only what is asked about is read, never every interface.
 #include "tools/interfaces.h"
 
 #include <algorithm>
@@ -30,11 +31,8 @@ namespace {
 constexpr char NET_CLASS[] = "/sys/class/net";
 constexpr char PCI_DEVICES[] = "/sys/bus/pci/devices";
 
-struct NetInterface {
-    std::string name;
-    std::string function;  // "0000:03:00.0", or "" when on no PCI function
-};
-
+// The function of an interface: its folder resolved, then up to the
+// nearest folder whose subsystem is pci.
 std::string NearestPciFunction(const std::string &name) {
     char resolved[PATH_MAX];
     if (realpath((std::string(NET_CLASS) + "/" + name).c_str(), resolved) == nullptr) return "";
@@ -50,29 +48,6 @@ std::string NearestPciFunction(const std::string &name) {
     return "";
 }
 
-// The names in a folder, dot files left out, sorted.
-std::vector<std::string> NamesIn(const char *folder) {
-    std::vector<std::string> names;
-    if (DIR *dir = opendir(folder)) {
-        while (const dirent *entry = readdir(dir)) {
-            if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Every interface, read once: a run asks for each port's.
-const std::vector<NetInterface> &NetInterfaces() {
-    static const std::vector<NetInterface> interfaces = [] {
-        std::vector<NetInterface> found;
-        for (const std::string &name : NamesIn(NET_CLASS)) found.push_back({name, NearestPciFunction(name)});
-        return found;
-    }();
-    return interfaces;
-}
-
 // "0000:03:00.0", the kernel's name of a function, read back.
 bool FunctionOf(const std::string &function, uint32_t &domain, PciAddress &address) {
     return std::count(function.begin(), function.end(), ':') == 2 && ParsePciAddress(function.c_str(), address, domain);
@@ -84,6 +59,33 @@ std::string FirstLine(const std::string &path) {
     std::string line;
     std::getline(in, line);
     return line;
+}
+
+// The interfaces below a function's folder: in its net/, and in a device of
+// its own below it (a virtio device) that is no PCI function itself; links
+// (a physical function's virtfnN, driver, subsystem) never followed.
+void CollectInterfaces(const std::string &folder, int depth, std::vector<NetInterface> &found) {
+    DIR *dir = opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent *entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        uint32_t domain = 0;
+        PciAddress address{};
+        if (entry->d_type != DT_DIR || name[0] == '.' || FunctionOf(name, domain, address)) continue;
+        if (name != "net") {
+            if (depth < 1) CollectInterfaces(folder + "/" + name, depth + 1, found);
+            continue;
+        }
+        if (DIR *net = opendir((folder + "/net").c_str())) {
+            while (const dirent *interface = readdir(net)) {
+                if (interface->d_name[0] == '.') continue;
+                const std::string dev_port = FirstLine(folder + "/net/" + interface->d_name + "/dev_port");
+                found.push_back({interface->d_name, dev_port.empty() ? -1 : std::atoi(dev_port.c_str())});
+            }
+            closedir(net);
+        }
+    }
+    closedir(dir);
 }
 
 bool ParseMac(const std::string &text, std::array<uint8_t, 6> &mac) {
@@ -133,31 +135,38 @@ std::optional<std::array<uint8_t, 6>> PermanentMac(const std::string &name) {
 }  // namespace
 
 std::optional<bool> PciFunctionPresent(uint32_t domain, const PciAddress &address) {
-    static const bool listed = !NamesIn(PCI_DEVICES).empty();
+    // Whether the system lists any function at all: its first name will do.
+    static const bool listed = [] {
+        DIR *dir = opendir(PCI_DEVICES);
+        bool any = false;
+        while (dir != nullptr && !any) {
+            const dirent *entry = readdir(dir);
+            if (entry == nullptr) break;
+            any = entry->d_name[0] != '.';
+        }
+        if (dir != nullptr) closedir(dir);
+        return any;
+    }();
     if (!listed) return std::nullopt;
     struct stat info;
     return stat((std::string(PCI_DEVICES) + "/" + FunctionText(domain, address)).c_str(), &info) == 0;
 }
 
-std::vector<std::string> InterfaceNames(uint32_t domain, const PciAddress &address) {
-    std::vector<std::string> names;
-    uint32_t at_domain = 0;
-    PciAddress at{};
-    for (const NetInterface &interface : NetInterfaces()) {
-        if (FunctionOf(interface.function, at_domain, at) && at_domain == domain && at == address) {
-            names.push_back(interface.name);
-        }
-    }
-    return names;
+std::vector<NetInterface> InterfacesOn(uint32_t domain, const PciAddress &address) {
+    std::vector<NetInterface> found;
+    CollectInterfaces(std::string(PCI_DEVICES) + "/" + FunctionText(domain, address), 0, found);
+    std::sort(found.begin(), found.end(), [](const NetInterface &a, const NetInterface &b) { return a.name < b.name; });
+    return found;
 }
 
 std::string InterfaceFunction(const std::string &name, uint32_t &domain, PciAddress &address) {
-    for (const NetInterface &interface : NetInterfaces()) {
-        if (interface.name != name) continue;
-        if (!FunctionOf(interface.function, domain, address)) return "interface " + name + " is on no PCI function";
-        return "";
+    struct stat info;
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
+        lstat((std::string(NET_CLASS) + "/" + name).c_str(), &info) != 0) {
+        return "there is no network interface " + name + " (" + NET_CLASS + " lists none of that name)";
     }
-    return "there is no network interface " + name + " (" + NET_CLASS + " lists none of that name)";
+    if (!FunctionOf(NearestPciFunction(name), domain, address)) return "interface " + name + " is on no PCI function";
+    return "";
 }
 
 InterfaceLink LinkOf(const std::string &name) {

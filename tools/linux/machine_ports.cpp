@@ -73,7 +73,8 @@ PortList EntriesPorts() {
     const int error = ReadFirmwareFile(raw, structure);
     PortList list;
     if (error == ENOENT) {
-        list = Listed({}, "the firmware lists no embedded network ports (" + root + "/209-0 is absent)");
+        list = Listed({}, "the firmware lists no embedded network ports (" + root + "/209-0 is absent, and no " + root +
+                              "/41-N is an Ethernet entry)");
     } else if (Denied(error)) {
         return Unreadable(NeedsRoot(raw));
     } else if (error != 0) {

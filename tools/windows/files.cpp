@@ -21,6 +21,8 @@ void WriteStandardOutputAsBytes() { _setmode(_fileno(stdout), _O_BINARY); }
 
 std::FILE *OpenForReading(const std::string &path) { return _wfopen(Wide(path).c_str(), L"rb"); }
 
+bool StandardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
 namespace {
 
 // A device (NUL, CON, COM1) or a pipe is written into, as cmd's redirection

@@ -132,9 +132,13 @@ std::optional<bool> PciFunctionPresent(uint32_t domain, const PciAddress &addres
     return !AdapterNamesAt(PresentPciFunctions(), address, true).empty();
 }
 
-std::vector<std::string> InterfaceNames(uint32_t domain, const PciAddress &address) {
-    if (domain != 0) return {};
-    return AdapterNamesAt(PresentAdapters(), address);
+// Windows numbers no ports within a function: where several ports share
+// one, which adapter is which cannot be told.
+std::vector<NetInterface> InterfacesOn(uint32_t domain, const PciAddress &address) {
+    std::vector<NetInterface> found;
+    if (domain != 0) return found;
+    for (const std::string &name : AdapterNamesAt(PresentAdapters(), address)) found.push_back({name, -1});
+    return found;
 }
 
 std::string InterfaceFunction(const std::string &name, uint32_t &domain, PciAddress &address) {
