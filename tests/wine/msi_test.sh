@@ -78,8 +78,8 @@ task=$drive/tools/tesmaron/share/tesmaron-ports-textfile.task.xml
 field() { xmllint --xpath "string(//*[local-name()='$1'])" "$task" 2>/dev/null; }
 check "the task runs $(field Command) $(field Arguments)" [ "$(field Command)|$(field Arguments)" == \
   '"C:\tools\tesmaron\bin\tesmaron-ports.exe"|--prometheus --output "C:\metrics\tesmaron.prom"' ]
-mkdir -p "$drive/metrics" && printf '@echo off\r\n%s %s\r\necho RC=%%ERRORLEVEL%%\r\n' "$(field Command)" \
-  "$(field Arguments)" >"$drive/task.cmd"
+check "the folder made, the package's own" [ -f "$drive/metrics/.tesmaron-made" ]
+printf '@echo off\r\n%s %s\r\necho RC=%%ERRORLEVEL%%\r\n' "$(field Command)" "$(field Arguments)" >"$drive/task.cmd"
 check "the task's command: exit 0, the metrics written" [ "$(wine cmd /c 'C:\task.cmd' 2>/dev/null | tr -d '\r' |
   sed -n 's/^RC=//p')|$(grep -c '^tesmaron_ports 0' "$drive/metrics/tesmaron.prom")" == "0|1" ]
 # The tool there, as an administrator runs it: a folder that would change
@@ -106,8 +106,8 @@ check "the task's folder remembered: $(field Arguments)" [ "$(field Arguments)" 
   '--prometheus --output "C:\metrics\tesmaron.prom"' ]
 echo "the admin's" >"$drive/metrics/other.prom"
 check "uninstall from where it was installed" [ "$(msiexec /x "C:\\tesmaron-$higher-x64.msi" /qn)" == 0 ]
-check "nothing left; its metrics gone, the admin's kept: $(ls "$drive/metrics" | xargs)" nothing_left
-check "the metrics folder holds other.prom" [ "$(ls "$drive/metrics" | xargs)" == other.prom ]
+check "nothing left; its metrics gone, the admin's kept: $(ls -A "$drive/metrics" | xargs)" nothing_left
+check "the metrics folder, not empty, kept with other.prom" [ "$(ls -A "$drive/metrics" | xargs)" == ".tesmaron-made other.prom" ]
 
 # On 64-bit Windows the task is the x64 package's alone: the x86 one
 # offers none.
