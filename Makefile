@@ -117,11 +117,11 @@ demo: bootstrap-check configure-linux configure-x64
 	exit $$status
 
 # Fuzzes the attach sequence, then the SMBIOS table format, then
-# tesmaron-ports from a dump to its forms, for FUZZ_SECONDS each (default
-# 60), starting from the corpus, the real boards and the real servers. New
-# inputs go to build/fuzz-corpus and build/fuzz-tables; a failing input
-# lands in tests/fuzz/regressions/, to be kept there as a regression case
-# once fixed.
+# tesmaron-ports from a dump to its forms, then the LLDP frame decoder, for
+# FUZZ_SECONDS each (default 60), starting from the corpora, the real
+# boards and the real servers. New inputs go to build/fuzz-*; a failing
+# input lands in tests/fuzz/regressions/, to be kept there as a regression
+# case once fixed.
 FUZZ_SECONDS ?= 60
 fuzz: build build-check
 	@mkdir -p build/fuzz-corpus
@@ -137,6 +137,9 @@ fuzz: build build-check
 	  -artifact_prefix=tests/fuzz/regressions/smbios- build/fuzz-tables tests/fuzz/regressions
 	build/sanitize/tests/fuzz/fuzz_forms -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  -artifact_prefix=tests/fuzz/regressions/forms- build/fuzz-tables tests/fuzz/regressions
+	@mkdir -p build/fuzz-lldp
+	build/sanitize/tests/fuzz/fuzz_lldp -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=tests/fuzz/regressions/lldp- build/fuzz-lldp tests/fuzz/lldp-corpus tests/fuzz/regressions
 
 # Lookup timings beside a find_if baseline, then instructions per call; then
 # udev's program beside dmidecode, whole processes, as the packages install

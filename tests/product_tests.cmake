@@ -60,6 +60,9 @@ add_test(NAME onboard-devices.linux COMMAND ${_firmware} onboard ${CMAKE_CURRENT
 # alerting rules under promtool's own test runner.
 add_test(NAME prometheus.node-exporter COMMAND ${_firmware} exporter ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
 add_test(NAME prometheus.rules COMMAND promtool test rules ${CMAKE_CURRENT_SOURCE_DIR}/prometheus/rules_test.yml)
+# Each port's LLDP neighbour, a real lldpd at the other end of the cables,
+# heard and asked of the server's own lldpd, against a plan.
+add_test(NAME neighbors.linux COMMAND ${_firmware} neighbors ${_boards} ${_fixture} $<TARGET_FILE:tesmaron-ports>)
 # The udev rule and its program, as the Debian packages in dist/ install
 # them, on this machine's own network interface in private namespaces; and
 # in the initramfs images that mkinitramfs and dracut build with them.
@@ -68,7 +71,7 @@ foreach(step rules initramfs)
 endforeach()
 add_test(NAME udev.names COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/udev/udev_test.sh names $<TARGET_FILE:tesmaron_port_id>)
 set_tests_properties(real-boards.linux tesmaron-ports.linux onboard-devices.linux prometheus.node-exporter udev.rules
-                     udev.initramfs PROPERTIES SKIP_RETURN_CODE 77)
+                     udev.initramfs neighbors.linux PROPERTIES SKIP_RETURN_CODE 77)
 # make check runs the tests side by side, one per core: the longest start
 # first (their seconds on a 2-core machine), the rest fill in around them.
 foreach(_cost real-boards.linux:45 wine.msi:30 package.deb:20 tesmaron-ports.linux:20 udev.initramfs:16

@@ -34,3 +34,8 @@ foreach(target smbios forms)
   set_tests_properties(fuzz.${target}-corpus PROPERTIES FIXTURES_REQUIRED TableCorpus)
 endforeach()
 set_tests_properties(fuzz.table-corpus PROPERTIES FIXTURES_SETUP TableCorpus)
+
+# The LLDP decoder over its corpus and the regressions.
+add_test(NAME fuzz.lldp-corpus
+         COMMAND ${TESMARON_SANITIZE_BUILD_DIR}/tests/fuzz/fuzz_lldp -runs=0 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/lldp-corpus
+                 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/regressions)

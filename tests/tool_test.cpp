@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,13 +16,16 @@
 #include <vector>
 
 #include "real_boards/real_boards.h"
+#include "tools/neighbors.h"
 #include "tools/task_definition.h"
 #include "tools/tesmaron_ports.h"
+#include "tools/text.h"
 #include "tools/windows/adapters.h"
 #include "tools/windows/write_access.h"
 
 namespace fs = std::filesystem;
 using namespace tesmaron::tool;
+namespace lldp = tesmaron::lldp;
 
 namespace {
 
@@ -388,4 +392,103 @@ TEST(ProgramPlace, OnlyAdministratorsMayChangeIt) {
     // The administrator asking owns what they made without elevation.
     const std::vector<uint8_t> own = descriptor("S-1-5-21-1-2-3-500", program_files);
     EXPECT_EQ(OthersMayChange(own.data(), own.size(), PathPart::PROGRAM, {SidFrom("S-1-5-21-1-2-3-500")}), "");
+}
+
+// LLDP frames as switches send them (two real ones, names made neutral),
+// and as they break: each either names its neighbour, its IDs as lldpd's
+// client writes them, or none.
+TEST(LldpFrames, NameANeighbourOrNone) {
+    const auto bytes = [](const std::string &hex) {
+        std::vector<uint8_t> out;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2)
+            out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+        return out;
+    };
+    const std::string header = "0180c200000e00192fa7b28d88cc", mandatory = "020704aabbccddeeff04040573773106020078";
+    const struct {
+        const char *what;
+        std::string frame;
+        lldp::FrameFault fault;
+        std::string heard;  // chassis|system|port ID|port description|VLAN|management
+    } frames[] = {
+        {"switch-1",
+         "0180c200000e00192fa7b28d88cc02070400192fa7b28d040d0155706c696e6b20746f205331060200780a12636f72652d322e6578616"
+         "d"
+         "706c652e6e65740c3753776974636820736f6674776172652c2076657273696f6e2031322e3228323529534545322c2072656c6561736"
+         "5"
+         "20736f66747761726508134769676162697445746865726e6574302f31330e0400140004fe060080c2010001fe0900120f0103c036001"
+         "0"
+         "0000",
+         lldp::FrameFault::NONE, "00:19:2f:a7:b2:8d|core-2.example.net|Uplink to S1|GigabitEthernet0/13|1|"},
+        {"switch-2",
+         "0180c200000e0018ba98688f88cc0207040018ba98688f0407074661302f3133060200780a12636f72652d312e6578616d706c652e6e6"
+         "574"
+         "0c3753776974636820736f6674776172652c2076657273696f6e2031322e3228323529534545322c2072656c6561736520736f6674776"
+         "172"
+         "6508104661737445746865726e6574302f31330e0400140004fe060080c2010001fe0900120f0103003600100000",
+         lldp::FrameFault::NONE, "00:18:ba:98:68:8f|core-1.example.net|Fa0/13|FastEthernet0/13|1|"},
+        {"no mandatory TLVs", "0180c200000e00132157ca7f88ccfe090080c2070300000064", lldp::FrameFault::MANDATORY_MISSING,
+         ""},
+        {"802.1Q-tagged, a management address (IPv4, IPv6), a name that drives a terminal",
+         "0180c200000e00192fa7b28d8100000a88cc" + mandatory + "0a081b5b324a0d0a7879100c0501c00002010200000000" +
+             "0010181102000000000000000000000000000000010200000000000000",
+         lldp::FrameFault::NONE, "aa:bb:cc:dd:ee:ff|\\x1b[2J\\x0d\\x0axy|sw1|||192.0.2.1"},
+        {"a chassis ID subtype not known, the port's a network address",
+         header + "02070953776974636804060401c000020a060200780000", lldp::FrameFault::NONE, "Switch||192.0.2.10|||"},
+        {"a TLV's length past the frame's end", header + mandatory + "0a10736c6f7439", lldp::FrameFault::TLV_CUT, ""},
+        {"cut inside a TLV's header", header + mandatory + "0a", lldp::FrameFault::TLV_CUT, ""},
+        {"port ID first", header + "04040573773102070400112233445506020078", lldp::FrameFault::MANDATORY_MISSING, ""},
+        {"a chassis ID of one byte", header + "0201040404057377310602007800", lldp::FrameFault::MANDATORY_LENGTH, ""},
+        {"TTL 0: leaving", header + "020704aabbccddeeff040405737731060200000000", lldp::FrameFault::SHUTDOWN, ""},
+        {"another ethertype", "0180c200000e00192fa7b28d0800" + mandatory, lldp::FrameFault::NOT_LLDP, ""},
+    };
+    for (const auto &f : frames) {
+        const std::vector<uint8_t> frame = bytes(f.frame);
+        lldp::Neighbor neighbor;
+        EXPECT_EQ(lldp::DecodeFrame(frame.data(), frame.size(), neighbor), f.fault) << f.what;
+        if (f.fault != lldp::FrameFault::NONE) continue;
+        Port port;
+        port.neighbor = NeighborOf(neighbor);
+        const LinkNeighbor &n = *port.neighbor;
+        const std::string heard = DisplayText(n.chassis_id) + "|" + DisplayText(n.system_name) + "|" +
+                                  DisplayText(n.port_id) + "|" + n.port_description + "|" +
+                                  (n.vlan ? std::to_string(*n.vlan) : "") + "|" + n.management;
+        EXPECT_EQ(heard, f.heard) << f.what;
+    }
+    // IPv6 as RFC 5952 writes it.
+    lldp::Neighbor neighbor{};
+    neighbor.has_management = true;
+    neighbor.management_subtype = 2;
+    neighbor.management_address.size = 16;
+    const uint8_t address[16] = {0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0x2c, 0x9d, 0x9b, 0xff, 0xfe, 0x74, 0, 0};
+    std::memcpy(neighbor.management_address.bytes, address, 16);
+    EXPECT_EQ(NeighborOf(neighbor).management, "fe80::2c9d:9bff:fe74:0");
+}
+
+// The cabling plan: as an inventory exports it or one writes it by hand,
+// and checked against what was heard.
+TEST(CablingPlan, ReadAndChecked) {
+    char name[] = "/tmp/tesmaron-plan-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const fs::path plan = fs::path(name) / "plan.csv";
+    std::ofstream(plan) << "# rack 4\nport,switch,switch port\n1, switch-a , Ethernet1/12\n2,00:19:2F:A7:B2:8D,gi0/13\n"
+                           "3,switch-a,Ethernet1/14\n\n9,switch-b,1\n";
+    std::vector<PlanLine> lines;
+    ASSERT_EQ(ReadPlan(plan, lines), "");
+    ASSERT_EQ(lines.size(), 4u);
+    std::vector<Port> ports(3);
+    for (uint32_t i = 0; i < 3; ++i) ports[i].number = i + 1;
+    ports[0].neighbor = LinkNeighbor{"aa:bb:cc:dd:ee:ff", "Switch-A", "sw1", "ethernet1/12", "", {}};
+    ports[1].neighbor = LinkNeighbor{"00:19:2f:a7:b2:8d", "core-2", "Gi0/13", "", "", {}};
+    std::vector<std::string> notes;
+    EXPECT_FALSE(CheckPlan(ports, lines, notes));
+    EXPECT_EQ(ports[0].planned->status, PlannedLink::AS_PLANNED);
+    EXPECT_EQ(ports[1].planned->status, PlannedLink::AS_PLANNED);
+    EXPECT_EQ(ports[2].planned->status, PlannedLink::UNHEARD);
+    EXPECT_EQ(notes, std::vector<std::string>{"the plan names port 9, which is no enabled port here"});
+    std::ofstream(plan) << "1,switch-a,Ethernet1/12\n2;switch-a;Ethernet1/13\n";
+    EXPECT_EQ(ReadPlan(plan, lines), "--expect " + plan.string() +
+                                         ", line 2: not PORT,SWITCH,SWITCH-PORT (a port number, the switch's system "
+                                         "name or chassis ID, its port)");
+    fs::remove_all(name);
 }

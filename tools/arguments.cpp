@@ -20,6 +20,8 @@ const char SYNOPSIS[] =
     "usage: tesmaron-ports [-j] [-p N | --pci ADDRESS | -i NAME] [--from-dump FILE]\n"
     "                      [-o FILE] [--]\n"
     "       tesmaron-ports --prometheus [--from-dump FILE] [-o FILE] [--]\n"
+    "       tesmaron-ports [-j | --prometheus] --neighbors [--wait SECONDS]\n"
+    "                      [--expect FILE] [-o FILE]\n"
     "       tesmaron-ports --save-dump FILE\n"
     "       tesmaron-ports --scheduled-task FOLDER [-o FILE]\n"
     "       tesmaron-ports -h | --help | -V | --version\n";
@@ -58,6 +60,13 @@ const char DETAILS[] =
     "      --save-dump FILE  this machine's firmware table, as 'dmidecode\n"
     "                        --dump-bin' writes it ('-': standard output), for\n"
     "                        --from-dump elsewhere; FILE as --output writes it\n"
+    "      --neighbors       each port's LLDP neighbour (the switch and its port at\n"
+    "                        the other end of the cable), where its interface is\n"
+    "                        up: from lldpd where it runs, else listened for\n"
+    "      --wait SECONDS    listen at most this long (default 31; lldpd: none)\n"
+    "      --expect FILE     the cabling plan, a line a port: PORT,SWITCH,SWITCH-PORT\n"
+    "                        (SWITCH its system name or chassis ID); exit 4 where\n"
+    "                        a port is cabled otherwise, or nothing was heard\n"
     "      --scheduled-task FOLDER\n"
     "                        Windows: the Task Scheduler's definition of a task\n"
     "                        that runs this program as installed, at start-up and\n"
@@ -71,8 +80,9 @@ const char DETAILS[] =
     "Exit status: 0 when a port is found (--prometheus: when the list was read);\n"
     "1 when the firmware's port list was read and no port answers; 2 on bad\n"
     "arguments, or output that cannot be written; 3 when no port list could be\n"
-    "read (none there, not allowed, a broken or cut-short table or dump). The\n"
-    "reason goes to standard error, and the output is still written.\n"
+    "read (none there, not allowed, a broken or cut-short table or dump); 4 when\n"
+    "the cabling is not as --expect plans it. The reason goes to standard error,\n"
+    "and the output is still written.\n"
     "\n";
 
 // BB:DD.F (in domain 0000) or DDDD:BB:DD.F.
@@ -104,6 +114,9 @@ enum Option {
     FROM_DUMP,
     SAVE_DUMP,
     SCHEDULED_TASK,
+    NEIGHBORS,
+    WAIT,
+    EXPECT,
     OPTION_END,
 };
 
@@ -122,6 +135,9 @@ const option LONG_OPTIONS[] = {
     {"output", required_argument, nullptr, OUTPUT},
     {"save-dump", required_argument, nullptr, SAVE_DUMP},
     {"scheduled-task", required_argument, nullptr, SCHEDULED_TASK},
+    {"neighbors", no_argument, nullptr, NEIGHBORS},
+    {"wait", required_argument, nullptr, WAIT},
+    {"expect", required_argument, nullptr, EXPECT},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -183,9 +199,10 @@ std::optional<ExitStatus> ReadArguments(int argc, char **argv, Options &options)
     const char *dump = given[FROM_DUMP], *output = given[OUTPUT];
     const bool json = given[JSON] != nullptr, metrics = given[PROMETHEUS] != nullptr;
     const bool question = port_text != nullptr || pci_text != nullptr || interface_text != nullptr;
+    const bool neighbors = given[NEIGHBORS] != nullptr || given[EXPECT] != nullptr || given[WAIT] != nullptr;
     if (given[SAVE_DUMP] != nullptr || given[SCHEDULED_TASK] != nullptr) {
         const int save = given[SAVE_DUMP] != nullptr ? SAVE_DUMP : SCHEDULED_TASK;
-        const bool others = question || json || metrics || dump != nullptr ||
+        const bool others = question || json || metrics || dump != nullptr || neighbors ||
                             (save == SAVE_DUMP ? output != nullptr || given[SCHEDULED_TASK] != nullptr : false);
         if (others) {
             return BadArguments(LongName(save) +
@@ -206,6 +223,19 @@ std::optional<ExitStatus> ReadArguments(int argc, char **argv, Options &options)
     if (interface_text != nullptr && dump != nullptr) {
         return BadArguments("--interface asks of this machine's interfaces; a dump's are not known here");
     }
+    if (neighbors && dump != nullptr) {
+        return BadArguments("--neighbors listens on this machine's interfaces; a dump's are not known here");
+    }
+    if (given[WAIT] != nullptr) {
+        char *end = nullptr;
+        const long seconds = std::strtol(given[WAIT], &end, 10);
+        if (*given[WAIT] < '0' || *given[WAIT] > '9' || *end != '\0' || seconds > 3600)
+            return BadArguments(std::string("--wait ") + given[WAIT] + ": not a number of seconds from 0 to 3600");
+        options.wait_seconds = static_cast<int>(seconds);
+    }
+    if (given[EXPECT] != nullptr && *given[EXPECT] == '\0') return BadArguments("--expect needs a file name");
+    options.neighbors = neighbors;
+    if (given[EXPECT] != nullptr) options.plan = given[EXPECT];
     // "-" is standard input or output; an empty name is neither, nor a file.
     if (dump != nullptr && *dump == '\0') return BadArguments("--from-dump needs a file name, or '-'");
     if (output != nullptr && *output == '\0') return BadArguments("--output needs a file name, or '-'");

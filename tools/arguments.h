@@ -19,9 +19,12 @@ struct Options {
     std::string task_folder;  // SCHEDULED_TASK: where the metrics go
     Question question;
     Form form = Form::LINES;
-    std::string dump;    // --from-dump FILE ("-": standard input); empty: this machine
-    std::string output;  // --output FILE; empty: standard output
-    std::string answer;  // --help, --version: the whole answer, for standard output
+    std::string dump;        // --from-dump FILE ("-": standard input); empty: this machine
+    std::string output;      // --output FILE; empty: standard output
+    std::string answer;      // --help, --version: the whole answer, for standard output
+    bool neighbors = false;  // --neighbors (or --expect): each port's LLDP neighbour
+    int wait_seconds = 31;   // --wait: how long to listen for them, at most
+    std::string plan;        // --expect FILE: the cabling plan
 };
 
 // Nothing, with the options filled in, when the tool goes on; the exit

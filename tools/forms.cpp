@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "neighbors.h"
 #include "text.h"
 
 namespace tesmaron::tool {
@@ -35,7 +36,7 @@ std::string MacColumn(const Port &port) {
 // the first interface's link or "-", its label; aligned, under a heading
 // where a person reads it. Scripts read the first three columns. What
 // others wrote is shown, never obeyed (DisplayText).
-std::string Lines(const std::vector<Port> &ports, bool heading) {
+std::string Lines(const std::vector<Port> &ports, bool heading, bool neighbors) {
     std::vector<std::array<std::string, 6>> rows;
     if (heading) rows.push_back({"PORT", "PCI", "INTERFACES", "FIRMWARE-MAC", "LINK", "LABEL"});
     std::array<size_t, 6> width{};
@@ -51,7 +52,8 @@ std::string Lines(const std::vector<Port> &ports, bool heading) {
         for (size_t i = 0; i < width.size(); ++i) width[i] = std::max(width[i], rows.back()[i].size());
     }
     std::string out;
-    for (const auto &row : rows) {
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const auto &row = rows[r];
         std::string line;
         for (size_t i = 0; i < row.size(); ++i) {
             line += row[i];
@@ -59,6 +61,7 @@ std::string Lines(const std::vector<Port> &ports, bool heading) {
         }
         line.erase(line.find_last_not_of(' ') + 1);
         out += line + "\n";
+        if (neighbors && (r > 0 || !heading)) out += NeighborLines(ports[heading ? r - 1 : r]);
     }
     return out;
 }
@@ -80,7 +83,7 @@ const char *MacCheckWord(MacCheck check) {
 // One array, [] when nothing was found: a script always gets JSON. "pci"
 // is the address as a type-209 entry holds it, also for a disabled port;
 // "address" the function with its domain, "" where the port has none.
-std::string Json(const std::vector<Port> &ports) {
+std::string Json(const std::vector<Port> &ports, bool neighbors) {
     std::string out = "[";
     for (const Port &port : ports) {
         if (out.size() > 1) out += ", ";
@@ -96,7 +99,8 @@ std::string Json(const std::vector<Port> &ports) {
                ", \"source\": " + std::to_string(static_cast<uint32_t>(port.source)) +
                ", \"present\": " + (port.present ? (*port.present ? "true" : "false") : "null") +
                ", \"operstate\": " + (port.interfaces.empty() ? "null" : JsonString(port.operstate)) +
-               ", \"mac_check\": " + (mac_check ? JsonString(mac_check) : "null") + "}";
+               ", \"mac_check\": " + (mac_check ? JsonString(mac_check) : "null") +
+               (neighbors ? NeighborJson(port) : "") + "}";
     }
     return out + "]\n";
 }
@@ -109,7 +113,7 @@ std::string Json(const std::vector<Port> &ports) {
 // host bridge's), its label and the structure that numbers it; for each
 // port whose firmware MAC address could be compared with its interface's,
 // whether they differ; the number of ports, when the list was read.
-std::string Metrics(const std::vector<Port> &all, bool read) {
+std::string Metrics(const std::vector<Port> &all, bool read, bool neighbors) {
     // A port the firmware marks disabled is no port of the machine's: it is
     // neither listed nor counted.
     std::vector<Port> ports;
@@ -145,6 +149,7 @@ std::string Metrics(const std::vector<Port> &all, bool read) {
             "# TYPE tesmaron_port_mac_differs gauge\n" +
             differs;
     }
+    if (neighbors) out += NeighborMetrics(ports);
     return out +
            "# HELP tesmaron_ports Embedded network ports the firmware lists as enabled.\n"
            "# TYPE tesmaron_ports gauge\n"
@@ -154,14 +159,14 @@ std::string Metrics(const std::vector<Port> &all, bool read) {
 
 }  // namespace
 
-std::string Render(Form form, const std::vector<Port> &ports, bool read, bool heading) {
+std::string Render(Form form, const std::vector<Port> &ports, bool read, bool heading, bool neighbors) {
     switch (form) {
         case Form::LINES:
-            return Lines(ports, heading);
+            return Lines(ports, heading, neighbors);
         case Form::JSON:
-            return Json(ports);
+            return Json(ports, neighbors);
         case Form::METRICS:
-            return Metrics(ports, read);
+            return Metrics(ports, read, neighbors);
     }
     return "";
 }

@@ -24,6 +24,20 @@ enum class Source : uint32_t { PORT_LIST = 209, ONBOARD_DEVICES = 41 };
 // different; NONE where there is nothing to compare.
 enum class MacCheck : uint8_t { NONE, SAME, REVERSED, DIFFERENT };
 
+// What the switch at the other end of a port's cable says of itself and of
+// its port (LLDP): IDs as text (a MAC address as 00:19:2f:a7:b2:8d), as
+// lldpd's client shows them; "" for what it did not send.
+struct LinkNeighbor {
+    std::string chassis_id, system_name, port_id, port_description, management;
+    std::optional<uint16_t> vlan;
+};
+
+// A port's line of the cabling plan (--expect), and how the port compares.
+struct PlannedLink {
+    std::string switch_name, port_id;
+    enum Status { AS_PLANNED, DIFFERENT, UNHEARD } status = UNHEARD;
+};
+
 struct Port {
     uint32_t number = 0;  // type 209: from 1, in the firmware's order; type 41: its instance, as given
     Source source = Source::PORT_LIST;
@@ -40,6 +54,9 @@ struct Port {
     std::vector<std::string> interfaces{};  // the system's names, sorted; none for another machine's table
     std::string operstate{};                // the first interface's link state ("up", "down", ...); "" for none
     MacCheck mac_check = MacCheck::NONE;
+    bool neighbor_sought = false;            // --neighbors: its first interface is up, and was listened on
+    std::optional<LinkNeighbor> neighbor{};  // what was heard on it
+    std::optional<PlannedLink> planned{};    // --expect: its line of the plan
 };
 
 // What a source found: the ports of the type-209 list in the firmware's

@@ -7,6 +7,7 @@
 // file; exit with what was found.
 #include "tesmaron_ports.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "interfaces.h"
 #include "join.h"
 #include "machine_ports.h"
+#include "neighbors.h"
 #include "ports.h"
 #include "task_definition.h"
 #include "text.h"
@@ -97,9 +99,34 @@ ExitStatus ScheduledTask(std::string folder, const std::string &output) {
 // that cannot be read (3) or metrics that cannot be written (2) also go to
 // the system's log.
 ExitStatus MetricsStatus(ExitStatus status) {
-    if (status == ExitStatus::NOT_FOUND) return ExitStatus::FOUND;
+    // The cabling is the metrics' to say (tesmaron_port_cabled_as_planned).
+    if (status == ExitStatus::NOT_FOUND || status == ExitStatus::NOT_AS_PLANNED) return ExitStatus::FOUND;
     if (status != ExitStatus::FOUND) ReportToSystemLog(said);
     return status;
+}
+
+// --neighbors and --expect over the ports of the answer: what was heard on
+// each, and how that compares with the plan (its lines for these ports).
+struct Neighbors {
+    std::string reason;  // why none could be sought, or the plan read
+    std::vector<std::string> notes;
+    bool as_planned = true;
+};
+
+Neighbors SeekAndCheck(const Options &options, std::vector<Port> &ports) {
+    Neighbors result;
+    if (!options.neighbors) return result;
+    std::vector<PlanLine> plan;
+    if (!options.plan.empty()) result.reason = ReadPlan(options.plan, plan);
+    if (result.reason.empty()) result.reason = SeekNeighbors(ports, options.wait_seconds);
+    if (!result.reason.empty() || plan.empty()) return result;
+    if (options.question.kind != Question::ALL) {
+        std::erase_if(plan, [&](const PlanLine &line) {
+            return std::none_of(ports.begin(), ports.end(), [&](const Port &port) { return port.number == line.port; });
+        });
+    }
+    result.as_planned = CheckPlan(ports, plan, result.notes);
+    return result;
 }
 
 ExitStatus Ports(Options &options) {
@@ -109,17 +136,24 @@ ExitStatus Ports(Options &options) {
     if (question.kind == Question::INTERFACE)
         question.unplaced = InterfaceFunction(question.interface_name, question.domain, question.address);
 
-    const Answer answer = Ask(list, question);
+    Answer answer = Ask(list, question);
+    const Neighbors neighbors = SeekAndCheck(options, answer.ports);
+    if (!neighbors.reason.empty()) {
+        Say(neighbors.reason);
+        return ExitStatus::FAILED;
+    }
     const bool heading = options.output.empty() && !answer.ports.empty() && StandardOutputIsTerminal();
-    if (!Deliver(Render(options.form, answer.ports, list.read, heading), options.output)) return ExitStatus::FAILED;
+    if (!Deliver(Render(options.form, answer.ports, list.read, heading, options.neighbors), options.output))
+        return ExitStatus::FAILED;
 
     if (!list.origin.empty()) Say(list.origin);
     for (const std::string &note : list.notes) Say(note);
+    for (const std::string &note : neighbors.notes) Say(note);
     if (!answer.reason.empty()) {
         Say(answer.reason);
         return list.read ? ExitStatus::NOT_FOUND : ExitStatus::NOT_READ;
     }
-    return ExitStatus::FOUND;
+    return neighbors.as_planned ? ExitStatus::FOUND : ExitStatus::NOT_AS_PLANNED;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #   linux_firmware.sh demo BOARDS FIXTURE TOOL NAME ...   transcripts of tesmaron-ports
 #   linux_firmware.sh exporter BOARDS FIXTURE TOOL        its metrics through a real node exporter
 #   linux_firmware.sh interfaces BOARDS FIXTURE TOOL [N]  a listing's time at 4 and at 2,048 interfaces
+#   linux_firmware.sh neighbors BOARDS FIXTURE TOOL       LLDP neighbours, a real lldpd at the cables' other end
 #   linux_firmware.sh onboard SERVERS FIXTURE TOOL UDEV   real servers' type-41 entries, from dumps and live
 #   linux_firmware.sh corpus BOARDS DIR                   the boards as fuzz inputs
 # Where no namespace can be made, the tests exit 77: skipped, with the reason.
@@ -736,6 +737,71 @@ run_interfaces() {
   done
 }
 
+# LLDP, with the real lldpd for the switch at the other end of two cables:
+# veth pairs eno1-sw1 and eno2-sw2 in this private network namespace,
+# lldpd on sw1 and sw2 as switch-a (sw1's port described "Ethernet1/12"),
+# board-084's ports 1 and 2 on eno1 and eno2 in a fake sysfs. Heard by the
+# tool's own packet sockets; then, lldpd also running on eno1 and eno2 as
+# the server's own daemon, asked of it, by a root without the right to
+# open a packet socket. Nothing leaves the namespace. A line per case:
+# "ok" or "FAIL why".
+neighbors_inside() {
+  local tool=$1 got plan=/run/plan.csv
+  mount -t tmpfs none /run && mkdir -p /run/lldpd || { echo "FAIL no /run of its own"; return; }
+  ip link add eno1 type veth peer name sw1 && ip link add eno2 type veth peer name sw2 &&
+    for i in eno1 sw1 eno2 sw2; do ip link set "$i" up; done || { echo "FAIL no veth pair"; return; }
+  lldpd -d -I sw1,sw2 -u /run/sw.sock >/dev/null 2>&1 &
+  local switch=$!
+  for _ in $(seq 50); do lldpcli -u /run/sw.sock show configuration >/dev/null 2>&1 && break; sleep 0.1; done
+  for setting in "system hostname switch-a" "lldp portidsubtype ifname" "ports sw1 lldp portdescription Ethernet1/12" \
+    "lldp tx-interval 1"; do
+    # shellcheck disable=SC2086
+    lldpcli -u /run/sw.sock configure $setting >/dev/null
+  done
+  printf '# rack 4\nport,switch,switch port\n1,switch-a,Ethernet1/12\n2,switch-a,Ethernet1/13\n' >$plan
+  on() { unshare -m --propagation private "$BASH" "$0" inside tables:board-084 04:00.0=eno1,04:00.1=eno2,+03:00.0,+03:00.1 "$@"; }
+
+  got=$(on "$tool" --neighbors --wait 10 -j -p 1 2>&1)
+  [[ $got == *'"system_name": "switch-a", "port_id": "sw1", "port_description": "Ethernet1/12"'* ]] &&
+    echo ok || echo "FAIL heard on eno1: $got"
+  got=$(on "$tool" --expect $plan --wait 10 2>&1; echo "exit $?")
+  [[ $got == *"plan: switch-a Ethernet1/12, as planned"*"plan: switch-a Ethernet1/13, different"*"exit 4" ]] &&
+    echo ok || echo "FAIL the plan: $got"
+  got=$(on "$tool" --prometheus --expect $plan --wait 10)
+  [[ $got == *'tesmaron_port_cabled_as_planned{port="1",switch="switch-a",switch_port="Ethernet1/12"} 1'* &&
+     $got == *'tesmaron_port_cabled_as_planned{port="2",switch="switch-a",switch_port="Ethernet1/13"} 0'* ]] &&
+    promtool check metrics <<<"$got" >/dev/null 2>&1 && echo ok || echo "FAIL the plan's metrics: $got"
+  # Without the right to a packet socket, and no lldpd here: the reason.
+  got=$(on setpriv --bounding-set -net_raw "$tool" --neighbors --wait 1 2>&1; echo "exit $?")
+  [[ $got == *"needs root (CAP_NET_RAW)"*"exit 2" ]] && echo ok || echo "FAIL no packet socket: $got"
+  # The server's own lldpd, once it has heard switch-a on eno1: asked.
+  lldpd -d -I eno1,eno2 >/dev/null 2>&1 &
+  local server=$!
+  for _ in $(seq 100); do lldpcli show neighbors 2>/dev/null | grep -q switch-a && break; sleep 0.1; done
+  got=$(on setpriv --bounding-set -net_raw "$tool" --neighbors --wait 30 -j -p 1 2>&1)
+  [[ $got == *'"system_name": "switch-a", "port_id": "sw1", "port_description": "Ethernet1/12"'* ]] &&
+    echo ok || echo "FAIL asked of lldpd: $got"
+  kill $switch $server
+  wait $switch $server 2>/dev/null
+  # Every lldpd of this namespace, its children too: none outlives the test.
+  local p
+  for p in $(pgrep lldpd); do
+    [[ $(readlink /proc/$p/ns/net) != "$(readlink /proc/self/ns/net)" ]] || kill "$p" 2>/dev/null
+  done
+}
+
+run_neighbors() {
+  local tool=$2 line count=0 failed=0
+  require_namespace
+  command -v lldpd >/dev/null || { echo "lldpd is not installed (run 'make check')"; return 1; }
+  while read -r line; do
+    count=$((count + 1))
+    [[ $line == ok ]] || { echo "$line"; failed=$((failed + 1)); }
+  done < <(unshare -m -n --propagation private "$BASH" "$0" neighbors-inside "$tool" 2>&1)
+  echo "LLDP neighbours through a real lldpd: $count cases, $failed failed"
+  [[ $count -eq 5 && $failed -eq 0 ]]
+}
+
 # Fuzz inputs: both requests succeed; the probe answered with the 12 bytes it
 # asks for, the fetch with the whole structure.
 write_corpus() {
@@ -752,7 +818,8 @@ shift
 case $step in
 inside) inside "$@" ;;
 outputs-inside) outputs_inside "$@" ;;
-boards | tool | demo | exporter | onboard | interfaces)
+neighbors-inside) neighbors_inside "$@" ;;
+boards | tool | demo | exporter | onboard | interfaces | neighbors)
   export BOARDS=$1 FIXTURE=$2
   set -- "$1" "${@:3}"
   case $step in
@@ -762,6 +829,7 @@ boards | tool | demo | exporter | onboard | interfaces)
   demo) run_demo "$@" ;;
   exporter) run_exporter "$@" ;;
   interfaces) run_interfaces "$@" ;;
+  neighbors) run_neighbors "$@" ;;
   esac
   ;;
 corpus) write_corpus "$@" ;;

@@ -17,6 +17,7 @@
 
 #include "adapters.h"
 #include "error_text.h"
+#include "tools/neighbors.h"
 
 namespace tesmaron::tool {
 
@@ -176,5 +177,8 @@ InterfaceLink LinkOf(const std::string &name) {
     }
     return link;
 }
+
+// LLDP is not listened for on Windows yet.
+std::string SeekNeighbors(std::vector<Port> &, int) { return "--neighbors is for Linux; Windows is not covered yet"; }
 
 }  // namespace tesmaron::tool
