@@ -14,7 +14,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   llvm dpkg-dev debhelper file scdoc rpm elfutils systemd udev
-  wixl msitools faketime
+  wixl msitools faketime liblldpctl-dev
 )
 # What make check adds: Wine, the sanitizers, the Arm cross builds under
 # qemu, the distributions' checkers, the real tools the tests run against.
@@ -44,6 +44,15 @@ fi
 
 echo "bootstrap: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# lldpd comes with its client library's headers: installed, never started,
+# so that no daemon speaks LLDP on this machine's own interfaces (the tests
+# start it in private network namespaces only). Where nothing forbids
+# starting services yet, a policy that does while apt runs.
+policy=/usr/sbin/policy-rc.d
+if [[ ! -e $policy ]]; then
+  printf '#!/bin/sh\nexit 101\n' >"$policy" && chmod 755 "$policy"
+  trap 'rm -f "$policy"' EXIT
+fi
 if ! { apt-get update -q && $install; } >build-bootstrap.log 2>&1; then
   tail -n 20 build-bootstrap.log >&2
   echo "bootstrap: could not install: ${missing[*]} (full log: build-bootstrap.log)" >&2
@@ -51,3 +60,8 @@ if ! { apt-get update -q && $install; } >build-bootstrap.log 2>&1; then
   exit 1
 fi
 rm -f build-bootstrap.log
+# Nor at the next boot.
+if [[ " ${missing[*]} " == *" liblldpctl-dev "* ]]; then
+  systemctl disable lldpd.service >/dev/null 2>&1 || true
+  update-rc.d lldpd disable >/dev/null 2>&1 || true
+fi
