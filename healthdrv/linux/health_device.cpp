@@ -26,34 +26,6 @@ namespace {
 
 int DescriptorOf(HANDLE handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
 
-// A file of the kernel's firmware tables, opened without waiting and kept
-// only when it is a regular file, as sysfs' are: a FIFO in a faked /sys
-// would make every program that loads the library wait for ever. -1 and
-// errno (ENOENT when there is none) when it cannot be opened or is none.
-int OpenFirmwareFile(int folder, const char *path) {
-    const int fd = openat(folder, path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    struct stat info;
-    if (fd < 0 || (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))) return fd;
-    close(fd);
-    errno = EINVAL;
-    return -1;
-}
-
-// Reads up to size bytes from offset on; -1 on a read error.
-long ReadAt(int fd, uint64_t offset, uint8_t *out, uint32_t size) {
-    uint32_t done = 0;
-    while (done < size) {
-        const ssize_t got = pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        done += static_cast<uint32_t>(got);
-    }
-    return done;
-}
-
 // Where the answer to a request comes from: the bytes of one structure in an
 // open file; or no such structure; or a failure to read.
 enum class Lookup { FOUND, ABSENT, FAILED };

@@ -17,21 +17,6 @@ namespace tesmaron::linux_device {
 
 namespace {
 
-// Reads up to size bytes from offset on; -1 on a read error.
-long ReadAt(int fd, uint64_t offset, uint8_t *out, uint32_t size) {
-    uint32_t done = 0;
-    while (done < size) {
-        const ssize_t got = pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        done += static_cast<uint32_t>(got);
-    }
-    return done;
-}
-
 // An entry taken into the list, in number order (table order within one
 // number), unless the same number at the same function is there already.
 void Take(const smbios::OnboardDevice &device, const char *pci_root, OnboardPorts &ports, uint32_t &count) {
@@ -90,16 +75,38 @@ void FromEntries(int folder, const char *pci_root, OnboardPorts &ports, uint32_t
     for (unsigned instance = 0;; ++instance) {
         char name[32];
         std::snprintf(name, sizeof(name), "41-%u/raw", instance);
-        const int fd = openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) return;
-        struct stat info;
-        const long read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ReadAt(fd, 0, structure, 255) : -1;
-        close(fd);
+        const int fd = OpenFirmwareFile(folder, name);
+        if (fd < 0 && errno != EINVAL) return;  // not there (or not to be read): the last was the last
+        const long read = fd >= 0 ? ReadAt(fd, 0, structure, 255) : -1;
+        if (fd >= 0) close(fd);
         if (read > 0) TakeStructure(structure, static_cast<size_t>(read), pci_root, ports, count);
     }
 }
 
 }  // namespace
+
+int OpenFirmwareFile(int folder, const char *path) {
+    const int fd = openat(folder, path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))) return fd;
+    close(fd);
+    errno = EINVAL;
+    return -1;
+}
+
+long ReadAt(int fd, uint64_t offset, uint8_t *out, uint32_t size) {
+    uint32_t done = 0;
+    while (done < size) {
+        const ssize_t got = pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        done += static_cast<uint32_t>(got);
+    }
+    return done;
+}
 
 bool ListsFunctions(const char *root) {
     const int fd = open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);

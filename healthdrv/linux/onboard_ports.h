@@ -25,6 +25,16 @@ struct OnboardPorts {
     uint8_t numbers[MOST_PORTS];
 };
 
+// A file of the kernel's firmware tables, opened without waiting and kept
+// only when it is a regular file, as sysfs' are: a FIFO in a faked /sys
+// would make every program that loads the library wait for ever. -1 and
+// errno (ENOENT when there is none) when it cannot be opened or is none.
+int OpenFirmwareFile(int folder, const char *path);
+
+// Reads up to size bytes of a file from offset on, as sysfs hands them
+// out (a page at a time); -1 on a read error.
+long ReadAt(int fd, uint64_t offset, uint8_t *out, uint32_t size);
+
 // Whether the folder lists any PCI function: a page of it read, no more. A
 // machine that lists none (a container) can neither confirm nor refute.
 bool ListsFunctions(const char *pci_root);
